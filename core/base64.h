@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace lk {
+
+// Standard alphabet. Every character outside it ("=", blanks, line breaks,
+// anything else) is skipped; a final group of two or three characters gives
+// one or two bytes, a single leftover character none. Never fails.
+std::vector<std::uint8_t> DecodeBase64Lenient(std::string_view text);
+
+// Standard alphabet with "=" padding, no line breaks.
+std::string EncodeBase64(Bytes data);
+
+}  // namespace lk
