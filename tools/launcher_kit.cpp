@@ -1,0 +1,102 @@
+#include "tools/launcher_kit.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+#include "platform/error.h"
+#include "platform/text.h"
+
+namespace lk::kit {
+
+// Each command is defined in its own kit_<name>.cpp.
+extern const Command kEncodeCommand;
+extern const Command kDecodeCommand;
+
+namespace {
+
+const Command* const kCommands[] = {
+    &kEncodeCommand,
+    &kDecodeCommand,
+};
+
+void PrintOverview(std::ostream& out) {
+  out << "launcher-kit: makes branded launchers, .inf files and update sites.\n\n"
+         "Usage: launcher-kit <command> [arguments]\n"
+         "       launcher-kit help <command>\n\nCommands:\n";
+  for (const Command* c : kCommands) {
+    std::string name = c->name;
+    name.resize(10, ' ');
+    out << "  " << name << c->summary << "\n";
+  }
+}
+
+const Command* Find(const std::string& name) {
+  for (const Command* c : kCommands)
+    if (name == c->name) return c;
+  return nullptr;
+}
+
+}  // namespace
+
+std::filesystem::path FsPath(const std::string& utf8) {
+#ifdef _WIN32
+  return std::filesystem::path(Wide(utf8));
+#else
+  return std::filesystem::path(utf8);
+#endif
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream f(FsPath(path), std::ios::binary);
+  if (!f) throw Error("cannot open " + path);
+  std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  if (f.bad()) throw Error("cannot read " + path);
+  return bytes;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream f(FsPath(path), std::ios::binary | std::ios::trunc);
+  if (!f) throw Error("cannot create " + path);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  f.close();
+  if (!f) throw Error("cannot write " + path);
+}
+
+int RunLauncherKit(const Args& args, std::ostream& out, std::ostream& err) {
+  if (args.empty() || args[0] == "help" || args[0] == "--help" || args[0] == "-h") {
+    if (args.size() >= 2) {
+      if (const Command* c = Find(args[1])) {
+        out << c->usage;
+        return 0;
+      }
+      err << "launcher-kit: unknown command '" << args[1] << "'\n";
+      return 2;
+    }
+    PrintOverview(args.empty() ? err : out);
+    return args.empty() ? 2 : 0;
+  }
+  const Command* c = Find(args[0]);
+  if (!c) {
+    err << "launcher-kit: unknown command '" << args[0] << "'\n\n";
+    PrintOverview(err);
+    return 2;
+  }
+  const Args rest(args.begin() + 1, args.end());
+  if (!rest.empty() && (rest[0] == "--help" || rest[0] == "-h")) {
+    out << c->usage;
+    return 0;
+  }
+  try {
+    return c->run(rest, out, err);
+  } catch (const UsageError& e) {
+    err << "launcher-kit " << c->name << ": " << e.what() << "\n\n" << c->usage;
+    return 2;
+  } catch (const std::exception& e) {
+    err << "launcher-kit " << c->name << ": " << e.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace lk::kit
