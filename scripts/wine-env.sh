@@ -30,7 +30,7 @@ lk_wine_exec() {
 lk_wine_server_running() {
   local pid
   for pid in $(pgrep -u "$(id -u)" wineserver 2>/dev/null); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
   done
   return 1
 }

@@ -13,12 +13,14 @@ namespace lk::kit {
 // Each command is defined in its own kit_<name>.cpp.
 extern const Command kEncodeCommand;
 extern const Command kDecodeCommand;
+extern const Command kInfCommand;
 
 namespace {
 
 const Command* const kCommands[] = {
     &kEncodeCommand,
     &kDecodeCommand,
+    &kInfCommand,
 };
 
 void PrintOverview(std::ostream& out) {
