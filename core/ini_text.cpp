@@ -40,8 +40,7 @@ std::string ReadIniText(std::string_view text, std::string_view section, std::st
     if (!inSection) continue;
     const auto eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    if (EqualsIgnoringAsciiCase(Trim(line.substr(0, eq)), key))
-      return std::string(Trim(line.substr(eq + 1)));
+    if (EqualsIgnoringAsciiCase(Trim(line.substr(0, eq)), key)) return std::string(Trim(line.substr(eq + 1)));
   }
   return std::string(fallback);
 }

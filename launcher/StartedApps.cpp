@@ -9,8 +9,7 @@ std::string StartedAppFileName(std::string_view entry) {
   return std::string(sep == std::string_view::npos ? entry : entry.substr(sep + 1));
 }
 
-void AddToStartedApps(TStartedApps& StartedApps, const std::string& AppName,
-                      const std::string& AppPath) {
+void AddToStartedApps(TStartedApps& StartedApps, const std::string& AppName, const std::string& AppPath) {
   for (const std::string& entry : StartedApps)
     if (SameFileName(StartedAppFileName(entry), AppName)) return;
   StartedApps.push_back(AppName + " - " + AppPath);

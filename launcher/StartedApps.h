@@ -16,8 +16,7 @@ std::string StartedAppFileName(std::string_view entry);
 
 // Appends AppName + " - " + AppPath unless an entry for the same file name
 // (letter case ignored) is already there; the first path stays.
-void AddToStartedApps(TStartedApps& StartedApps, const std::string& AppName,
-                      const std::string& AppPath);
+void AddToStartedApps(TStartedApps& StartedApps, const std::string& AppName, const std::string& AppPath);
 
 // Ends every running process whose executable file name equals the file name
 // of an entry, letter case ignored as file names are on Windows. A process

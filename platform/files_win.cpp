@@ -14,8 +14,8 @@ bool FileExists(const std::string& path) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw Error(SystemErrorText(GetLastError()));
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) throw Error(SystemErrorText(GetLastError()));
@@ -24,8 +24,7 @@ std::string ReadWholeFile(const std::string& path) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD got = 0;
-    if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
-                  nullptr))
+    if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
       throw Error(SystemErrorText(GetLastError()));
     if (got == 0) break;
     done += got;

@@ -10,13 +10,9 @@ std::size_t NameStart(std::string_view path) {
 
 }  // namespace
 
-std::string ExtractFileFolder(std::string_view path) {
-  return std::string(path.substr(0, NameStart(path)));
-}
+std::string ExtractFileFolder(std::string_view path) { return std::string(path.substr(0, NameStart(path))); }
 
-std::string ExtractFileName(std::string_view path) {
-  return std::string(path.substr(NameStart(path)));
-}
+std::string ExtractFileName(std::string_view path) { return std::string(path.substr(NameStart(path))); }
 
 std::string FileNameWithoutExtension(std::string_view path) {
   const std::string name = ExtractFileName(path);

@@ -1,6 +1,7 @@
 #include "platform/processes.h"
 
 #include <windows.h>
+// After <windows.h>, which it needs.
 #include <tlhelp32.h>
 
 #include "platform/handles.h"
@@ -33,8 +34,8 @@ std::uint32_t OwnProcessId() { return GetCurrentProcessId(); }
 bool SameFileName(std::string_view a, std::string_view b) {
   const std::wstring wa = Wide(a);
   const std::wstring wb = Wide(b);
-  return CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(),
-                              static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+  return CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(), static_cast<int>(wb.size()),
+                              TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace lk

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "platform/path_text.h"
 #include "platform/error.h"
 #include "platform/handles.h"
+#include "platform/path_text.h"
 #include "platform/text.h"
 
 namespace lk {

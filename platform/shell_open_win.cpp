@@ -1,6 +1,7 @@
 #include "platform/shell_open.h"
 
 #include <windows.h>
+// After <windows.h>, which it needs.
 #include <shellapi.h>
 
 #include "platform/text.h"

@@ -1,6 +1,7 @@
 #include "platform/shortcut.h"
 
 #include <windows.h>
+// The shell headers need <windows.h> first.
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -60,8 +61,8 @@ void CreateSelfShortcut(const std::string& ShortcutName, int TargetFolder) {
   lnkPath += Wide(ShortcutName) + L".lnk";
 
   ComPtr<IShellLinkW> link;
-  ThrowIfFailed(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 link.put()));
+  ThrowIfFailed(
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put()));
   if (!haveFolder) return;
 
   link->SetPath(exePath.c_str());
@@ -78,8 +79,8 @@ ShortcutInfo ReadShortcut(const std::string& lnkPath) {
   ComInit com(COINIT_APARTMENTTHREADED);
   ThrowIfFailed(com.result());
   ComPtr<IShellLinkW> link;
-  ThrowIfFailed(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 link.put()));
+  ThrowIfFailed(
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put()));
   ComPtr<IPersistFile> file;
   ThrowIfFailed(link->QueryInterface(IID_IPersistFile, file.put()));
   ThrowIfFailed(file->Load(Wide(lnkPath).c_str(), STGM_READ));
@@ -87,13 +88,11 @@ ShortcutInfo ReadShortcut(const std::string& lnkPath) {
   ShortcutInfo info;
   std::wstring buf(32768, L'\0');
   const int size = static_cast<int>(buf.size());
-  if (SUCCEEDED(link->GetPath(buf.data(), size, nullptr, SLGP_RAWPATH)))
-    info.target = Narrow(buf.c_str());
+  if (SUCCEEDED(link->GetPath(buf.data(), size, nullptr, SLGP_RAWPATH))) info.target = Narrow(buf.c_str());
   buf.assign(buf.size(), L'\0');
   if (SUCCEEDED(link->GetArguments(buf.data(), size))) info.arguments = Narrow(buf.c_str());
   buf.assign(buf.size(), L'\0');
-  if (SUCCEEDED(link->GetWorkingDirectory(buf.data(), size)))
-    info.workingFolder = Narrow(buf.c_str());
+  if (SUCCEEDED(link->GetWorkingDirectory(buf.data(), size))) info.workingFolder = Narrow(buf.c_str());
   buf.assign(buf.size(), L'\0');
   int index = -1;
   if (SUCCEEDED(link->GetIconLocation(buf.data(), size, &index))) {

@@ -78,8 +78,7 @@ bool ConnectBefore(const ADDRINFOW& addr, Clock::time_point deadline) {
     if (FD_ISSET(s.get(), &failed)) return false;
     int error = 0;
     int len = sizeof(error);
-    if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0)
-      return false;
+    if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0) return false;
     return error == 0;
   }
   // The socket closes here: a plain close, nothing was sent or read.
@@ -100,8 +99,7 @@ std::int32_t TestServerConnection(const std::string& host, std::uint16_t port) {
   hints.ai_protocol = IPPROTO_TCP;
   AddrInfoList found;
   const std::wstring service = std::to_wstring(port);
-  if (GetAddrInfoW(Wide(host).c_str(), service.c_str(), &hints, &found.head) != 0 || !found.head)
-    return -1;
+  if (GetAddrInfoW(Wide(host).c_str(), service.c_str(), &hints, &found.head) != 0 || !found.head) return -1;
 
   // One connect budget for all addresses of the name, counted from the end of
   // resolution: the connect is bounded, resolution comes on top.

@@ -11,11 +11,10 @@ namespace {
 
 std::string Utf8(const std::wstring& w) {
   if (w.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                    nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
   std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
   return s;
 }
 
@@ -32,11 +31,10 @@ int main() {
   if (!record.empty()) {
     wchar_t cwd[MAX_PATH * 4];
     const DWORD n = GetCurrentDirectoryW(MAX_PATH * 4, cwd);
-    const std::string text =
-        Utf8(GetCommandLineW()) + "\n" + Utf8(std::wstring(cwd, n)) + "\n";
+    const std::string text = Utf8(GetCommandLineW()) + "\n" + Utf8(std::wstring(cwd, n)) + "\n";
     const std::wstring side = record + L".part";
-    HANDLE f = CreateFileW(side.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE f =
+        CreateFileW(side.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
       WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);

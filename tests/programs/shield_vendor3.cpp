@@ -2,8 +2,7 @@
 // call, two pointers; it records whether the second one is an empty text.
 #include "shield_vendor_common.h"
 
-extern "C" __declspec(dllexport) int __stdcall GameshieldManager_Start(const char* key,
-                                                                       const void* second) {
+extern "C" __declspec(dllexport) int __stdcall GameshieldManager_Start(const char* key, const void* second) {
   shield_test::Record(key);
   const char* bytes = static_cast<const char*>(second);
   shield_test::g_secondArgumentEmpty =

@@ -40,8 +40,7 @@ std::string Utf16Be(std::u16string_view text) {
 // An export of a test library, by name; nullptr when it is not there.
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                : nullptr;
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
 class ShieldTest : public ::testing::Test {
@@ -60,8 +59,8 @@ class ShieldTest : public ::testing::Test {
     std::ofstream(dir.path() / L"Shield.rc", std::ios::binary) << bytes;
   }
   void InstallVendor(int vendor) {
-    fs::copy_file(test::HelperProgram("shield_vendor" + std::to_string(vendor) + ".dll"),
-                  LibraryPath(), fs::copy_options::overwrite_existing);
+    fs::copy_file(test::HelperProgram("shield_vendor" + std::to_string(vendor) + ".dll"), LibraryPath(),
+                  fs::copy_options::overwrite_existing);
   }
   void ChooseResult(int result) {
     SetEnvironmentVariableW(L"LK_SHIELD_RESULT", std::to_wstring(result).c_str());
@@ -69,8 +68,7 @@ class ShieldTest : public ::testing::Test {
 
   TShieldStart Open(std::int32_t cloudShieldSwitch) {
     messages.clear();
-    return OpenShield(Folder(), cloudShieldSwitch,
-                      [this](const std::string& m) { messages.push_back(m); });
+    return OpenShield(Folder(), cloudShieldSwitch, [this](const std::string& m) { messages.push_back(m); });
   }
 
   bool Loaded() const { return GetModuleHandleW(LibraryPath().c_str()) != nullptr; }
@@ -129,8 +127,8 @@ TEST_F(ShieldTest, SwitchAboveThreeReadsSettingsButLoadsNothing) {
 
   // The settings file is read: one that cannot be opened is the caller's
   // error, not a shield message.
-  HANDLE lock = CreateFileW((dir.path() / L"Shield.rc").c_str(), GENERIC_READ, 0, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  HANDLE lock =
+      CreateFileW((dir.path() / L"Shield.rc").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   EXPECT_THROW(Open(4), Error);
   EXPECT_THROW(Open(1), Error);
@@ -173,16 +171,16 @@ TEST_F(ShieldTest, VendorTwoStartsOn200To299) {
     int result;
     bool started;
   };
-  for (const Case& c : {Case{199, false}, Case{200, true}, Case{250, true}, Case{299, true},
-                        Case{300, false}, Case{-200, false}}) {
+  for (const Case& c : {Case{199, false}, Case{200, true}, Case{250, true}, Case{299, true}, Case{300, false},
+                        Case{-200, false}}) {
     ChooseResult(c.result);
     const TShieldStart s = Open(2);
     EXPECT_EQ(s.Started, c.started) << c.result;
     if (c.started)
       EXPECT_TRUE(messages.empty()) << c.result;
     else
-      EXPECT_EQ(messages, std::vector<std::string>{"游戏服务启动失败，错误代码: " +
-                                                   std::to_string(c.result)});
+      EXPECT_EQ(messages,
+                std::vector<std::string>{"游戏服务启动失败，错误代码: " + std::to_string(c.result)});
     EXPECT_TRUE(Loaded());
     EXPECT_EQ(LastKey(), "k2");
   }
@@ -231,8 +229,7 @@ TEST_F(ShieldTest, MissingEntryPointIsReportedAndTheLibraryUnloaded) {
 TEST_F(ShieldTest, LibraryThatCannotLoadNamesTheVendor) {
   WriteSettings("[Res]\nKeys=k\n");
   std::ofstream(LibraryPath(), std::ios::binary) << "MZ but not a library";
-  const char* expected[] = {"无法加载德讯云盾SDK DLL", "无法加载德讯云加速SDK DLL",
-                            "无法加载千鸟SDK DLL"};
+  const char* expected[] = {"无法加载德讯云盾SDK DLL", "无法加载德讯云加速SDK DLL", "无法加载千鸟SDK DLL"};
   for (int sw = 1; sw <= 3; ++sw) {
     const TShieldStart s = Open(sw);
     EXPECT_FALSE(s.Started);

@@ -37,9 +37,7 @@ struct DesktopFile {
   fs::path path;
 };
 
-std::string UniqueName(const char* stem) {
-  return std::string(stem) + "-" + std::to_string(OwnProcessId());
-}
+std::string UniqueName(const char* stem) { return std::string(stem) + "-" + std::to_string(OwnProcessId()); }
 
 void ExpectPointsAt(const DesktopFile& lnk, const std::string& exe) {
   ASSERT_TRUE(fs::is_regular_file(lnk.path)) << lnk.Utf8();

@@ -25,17 +25,14 @@ TEST(StartedAppsList, EntryFormatAndOnePerFileNameIgnoringCase) {
   AddToStartedApps(apps, "游戏.exe", "D:\\游戏\\游戏.exe");
   AddToStartedApps(apps, "Ä.exe", "D:\\Ä.exe");
   AddToStartedApps(apps, "ä.EXE", "D:\\x\\ä.EXE");
-  EXPECT_EQ(apps, (TStartedApps{"game.exe - D:\\Play\\game.exe",
-                                "mygame.exe - D:\\Play\\mygame.exe", "游戏.exe - D:\\游戏\\游戏.exe",
-                                "Ä.exe - D:\\Ä.exe"}));
+  EXPECT_EQ(apps, (TStartedApps{"game.exe - D:\\Play\\game.exe", "mygame.exe - D:\\Play\\mygame.exe",
+                                "游戏.exe - D:\\游戏\\游戏.exe", "Ä.exe - D:\\Ä.exe"}));
 }
 
 TEST(StartedAppsList, FileNameOfAnEntry) {
   const std::map<std::string, std::string> cases = {
-      {"game.exe - D:\\Play\\game.exe", "game.exe"},
-      {"game.exe - D:/Play/game.exe", "game.exe"},
-      {"game.exe - D:\\Play\\bin\\game.exe", "game.exe"},
-      {"a b.exe - C:\\x y\\a b.exe", "a b.exe"},
+      {"game.exe - D:\\Play\\game.exe", "game.exe"},      {"game.exe - D:/Play/game.exe", "game.exe"},
+      {"game.exe - D:\\Play\\bin\\game.exe", "game.exe"}, {"a b.exe - C:\\x y\\a b.exe", "a b.exe"},
       {"game.exe - game.exe", "game.exe - game.exe"},  // no separator at all
   };
   for (const auto& [entry, name] : cases) EXPECT_EQ(StartedAppFileName(entry), name) << entry;
@@ -48,11 +45,16 @@ TEST(StartedAppsList, SameFileNameRule) {
     bool same;
   };
   const Case cases[] = {
-      {"game.exe", "game.exe", true},   {"game.exe", "GAME.EXE", true},
-      {"Game.Exe", "gAME.eXE", true},   {"game.exe", "mygame.exe", false},
-      {"game.exe", "game.exe.exe", false}, {"game.exe", "game.ex", false},
-      {"游戏.exe", "游戏.EXE", true},   {"Ä.exe", "ä.exe", true},
-      {"", "", true},                   {"game.exe", "", false},
+      {"game.exe", "game.exe", true},
+      {"game.exe", "GAME.EXE", true},
+      {"Game.Exe", "gAME.eXE", true},
+      {"game.exe", "mygame.exe", false},
+      {"game.exe", "game.exe.exe", false},
+      {"game.exe", "game.ex", false},
+      {"游戏.exe", "游戏.EXE", true},
+      {"Ä.exe", "ä.exe", true},
+      {"", "", true},
+      {"game.exe", "", false},
   };
   for (const Case& c : cases) EXPECT_EQ(SameFileName(c.a, c.b), c.same) << c.a << " / " << c.b;
 }

@@ -116,9 +116,7 @@ TEST(TcpProbe, SendsNoByte) {
   EXPECT_EQ(recv(peer.s, buf, sizeof buf, 0), 0);
 }
 
-TEST(TcpProbe, ClosedPortFails) {
-  EXPECT_EQ(TestServerConnection("127.0.0.1", ClosedPort()), -1);
-}
+TEST(TcpProbe, ClosedPortFails) { EXPECT_EQ(TestServerConnection("127.0.0.1", ClosedPort()), -1); }
 
 TEST(TcpProbe, BoundButNotListeningFails) {
   Listener l(-1);
@@ -152,8 +150,8 @@ TEST(TcpProbe, ListenerThatNeverAcceptsTimesOutAfterTwoSeconds) {
   const auto t0 = Clock::now();
   const std::int32_t ms = TestServerConnection("127.0.0.1", l.port);
   const long long took = MsSince(t0);
-  std::printf("[ measured ] never-accepting listener (%zu fillers): -1 after %lld ms\n",
-              fillers.size(), took);
+  std::printf("[ measured ] never-accepting listener (%zu fillers): -1 after %lld ms\n", fillers.size(),
+              took);
   EXPECT_EQ(ms, -1);
   EXPECT_GE(took, kProbeConnectTimeoutMs - 20);
   EXPECT_LT(took, kProbeConnectTimeoutMs + 500);
