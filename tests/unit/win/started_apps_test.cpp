@@ -87,6 +87,12 @@ TEST_F(CloseAllStartedAppsTest, EndsExactNamesIgnoringCaseAndSparesNamesThatOnly
   test::Child longer = Run("game.exe.exe");
   test::Child shorter = Run("ame.exe");
 
+  // The system reports the name as the file has it, so the recorded
+  // game.exe differs in letter case from the running GAME.EXE.
+  int upperSeen = 0;
+  for (const RunningProcess& p : RunningProcesses()) upperSeen += p.exeFile == "GAME.EXE";
+  EXPECT_EQ(upperSeen, 1);
+
   TStartedApps apps;
   AddToStartedApps(apps, "game.exe", Path("game.exe"));
   EXPECT_EQ(CloseAllStartedApps(apps), 3);
