@@ -51,7 +51,8 @@ struct AddrInfoList {
 
 using Clock = std::chrono::steady_clock;
 
-// Connects one socket to one address, waiting at most until deadline.
+// Connects one socket to one address, waiting at most until deadline. The
+// socket is closed on return, with nothing sent or read.
 bool ConnectBefore(const ADDRINFOW& addr, Clock::time_point deadline) {
   Socket s(socket(addr.ai_family, addr.ai_socktype, addr.ai_protocol));
   if (!s.valid()) return false;
@@ -81,7 +82,6 @@ bool ConnectBefore(const ADDRINFOW& addr, Clock::time_point deadline) {
     if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0) return false;
     return error == 0;
   }
-  // The socket closes here: a plain close, nothing was sent or read.
 }
 
 }  // namespace

@@ -104,6 +104,23 @@ TEST(SelfShortcut, ComThatCannotBeInitialisedRaises) {
   EXPECT_FALSE(fs::exists(lnk.path));
 }
 
+TEST(SelfShortcut, LeavesTheCallersComInitialisationInPlace) {
+  // The window's thread has COM initialised already (the web panels); the
+  // shortcut must undo only its own initialisation.
+  const std::string name = UniqueName("sta");
+  DesktopFile lnk(name);
+  std::thread t([&] {
+    ComInit sta(COINIT_APARTMENTTHREADED);
+    ASSERT_EQ(sta.result(), S_OK);
+    CreateSelfShortcut(name, kDesktopDirectoryFolder);
+    // Still initialised: a further initialisation only counts up.
+    ComInit again(COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(again.result(), S_FALSE);
+  });
+  t.join();
+  ExpectPointsAt(lnk, OwnExecutablePath());
+}
+
 TEST(SelfShortcut, RenamedLauncherWritesAShortcutOfItsOwnName) {
   test::TempDir dir;
   for (const std::string& stem : {UniqueName("Game Start"), UniqueName("新登录器")}) {
