@@ -1,0 +1,48 @@
+#include "core/ini_text.h"
+
+#include <optional>
+
+namespace lk {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(" \t");
+  return s.substr(first, last - first + 1);
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string ReadIniText(std::string_view text, std::string_view section, std::string_view key,
+                        std::string_view fallback) {
+  bool inSection = false;
+  while (!text.empty()) {
+    const auto eol = text.find('\n');
+    std::string_view line = text.substr(0, eol);
+    text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    line = Trim(line);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
+      inSection = EqualsIgnoringAsciiCase(Trim(line.substr(1, line.size() - 2)), section);
+      continue;
+    }
+    if (!inSection) continue;
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    if (EqualsIgnoringAsciiCase(Trim(line.substr(0, eq)), key)) return std::string(Trim(line.substr(eq + 1)));
+  }
+  return std::string(fallback);
+}
+
+}  // namespace lk

@@ -1,0 +1,23 @@
+#include "platform/path_text.h"
+
+namespace lk {
+namespace {
+
+std::size_t NameStart(std::string_view path) {
+  const auto sep = path.find_last_of("\\/:");
+  return sep == std::string_view::npos ? 0 : sep + 1;
+}
+
+}  // namespace
+
+std::string ExtractFileFolder(std::string_view path) { return std::string(path.substr(0, NameStart(path))); }
+
+std::string ExtractFileName(std::string_view path) { return std::string(path.substr(NameStart(path))); }
+
+std::string FileNameWithoutExtension(std::string_view path) {
+  const std::string name = ExtractFileName(path);
+  const auto dot = name.find_last_of('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+}  // namespace lk
