@@ -119,9 +119,16 @@ std::string PatcherParameters(std::string_view launcherFileName, std::string_vie
   const std::size_t dot = exe.rfind('.');
   if (dot != std::string::npos) exe.erase(dot);
   exe += ".exe";
-  auto quote = [](std::string_view s) { return "\"" + std::string(s) + "\""; };
-  return quote(exe) + " " + quote(std::string(launcherFolder) + "Patch\\" + std::string(loginDownloadName)) +
-         " " + quote(loginName);
+  std::string out;
+  auto quoted = [&out](std::string_view a, std::string_view b = {}, std::string_view c = {}) {
+    out.append(1, '"').append(a).append(b).append(c).append(1, '"');
+  };
+  quoted(exe);
+  out += ' ';
+  quoted(launcherFolder, "Patch\\", loginDownloadName);
+  out += ' ';
+  quoted(loginName);
+  return out;
 }
 
 }  // namespace lk
