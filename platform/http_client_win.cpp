@@ -237,8 +237,17 @@ HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProg
       return result;
     }
     HINTERNET h = request_->handle();
+    // Asking what has arrived first makes the read return what is there
+    // instead of waiting for a full buffer: a slow server still gets its
+    // progress shown piece by piece.
+    DWORD available = 0;
     DWORD read = 0;
-    if (!h || !WinHttpReadData(h, buffer.data(), static_cast<DWORD>(buffer.size()), &read)) {
+    bool ok = h && WinHttpQueryDataAvailable(h, &available);
+    if (ok && available > 0) {
+      const DWORD want = available < buffer.size() ? available : static_cast<DWORD>(buffer.size());
+      ok = WinHttpReadData(h, buffer.data(), want, &read);
+    }
+    if (!ok) {
       const DWORD code = h ? GetLastError() : ERROR_WINHTTP_OPERATION_CANCELLED;
       if (client_->Aborted()) {
         result.aborted = true;
