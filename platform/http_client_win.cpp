@@ -105,6 +105,14 @@ HttpClient::HttpClient() : impl_(std::make_unique<Impl>()) {
   impl_->session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                    WINHTTP_NO_PROXY_BYPASS, 0));
   if (!impl_->session) ThrowLastError();
+  // Older WinHTTP (Windows 7, Wine) offers only TLS 1.0 and 1.1 unless told
+  // otherwise, which current servers refuse. TLS 1.3 is asked for where the
+  // system knows it.
+  DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+  if (!WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
+    protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+    WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
+  }
 }
 
 HttpClient::~HttpClient() = default;

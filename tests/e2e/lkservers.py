@@ -42,11 +42,28 @@ class Nginx:
     a temporary folder: one process (no master), no daemon, logs kept in
     that folder."""
 
-    def __init__(self, root):
+    def __init__(self, root, tls=False):
         self.root = os.path.abspath(root)
         self.dir = tempfile.mkdtemp(prefix="lk-nginx-")
         self.port = free_port()
         d = self.dir
+        tls_server = ""
+        if tls:
+            # A self-signed certificate for 127.0.0.1, which no client trusts.
+            self.tls_port = free_port()
+            self.cert = os.path.join(d, "cert.pem")
+            key = os.path.join(d, "key.pem")
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                            "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
+                            "-keyout", key, "-out", self.cert],
+                           check=True, stdin=subprocess.DEVNULL, capture_output=True)
+            tls_server = f"""
+  server {{
+    listen 127.0.0.1:{self.tls_port} ssl;
+    ssl_certificate {self.cert};
+    ssl_certificate_key {key};
+    root {self.root};
+  }}"""
         conf = f"""
 daemon off;
 master_process off;
@@ -66,7 +83,7 @@ http {{
   server {{
     listen 127.0.0.1:{self.port};
     root {self.root};
-  }}
+  }}{tls_server}
 }}
 """
         with open(os.path.join(d, "nginx.conf"), "w") as f:
@@ -81,6 +98,7 @@ http {{
             self.stop()
             raise
         self.url = f"http://127.0.0.1:{self.port}/"
+        self.tls_url = f"https://127.0.0.1:{self.tls_port}/" if tls else None
 
     def stop(self):
         if self.proc.poll() is None:

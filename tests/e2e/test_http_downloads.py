@@ -16,7 +16,7 @@ class HttpDownloads(lkharness.TempDirTestCase):
         for name, size in (("small.zip", 4321), ("big.zip", 5 * 1024 * 1024 + 17), ("upa.zip", 777)):
             with open(os.path.join(self.root, name), "wb") as f:
                 f.write(os.urandom(size))
-        self.nginx = Nginx(self.root)
+        self.nginx = Nginx(self.root, tls=True)
         self.addCleanup(self.nginx.stop)
         self.odd = OddServer()
         self.addCleanup(self.odd.stop)
@@ -29,6 +29,7 @@ class HttpDownloads(lkharness.TempDirTestCase):
             "LK_NGINX_ROOT": lkharness.winpath(self.root),
             "LK_ODD_URL": self.odd.url,
             "LK_CLOSED_URL": f"http://127.0.0.1:{closed_port()}/",
+            "LK_HTTPS_URL": self.nginx.tls_url,
         }
         proc = lkharness.run_wine(exe, ["--gtest_brief=1"], timeout=600, env=env)
         print(proc.stdout[-6000:])
