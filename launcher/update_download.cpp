@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <chrono>
+
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/thread_pool.h"
@@ -160,11 +162,33 @@ bool UpdateDownloader::Transfer(HttpClient& client, const std::string& url, cons
       // be handed to the patcher as the new launcher.
       if (response.status() >= 200 && response.status() <= 299) {
         TempFileSink sink(patch_folder_);
-        const HttpBodyResult body = response.ReadBody(
-            sink, [&](std::int64_t length, std::int64_t received, bool& abort) {
-              if (!ui_.Invoke([&] { DownloadReceiveData(length, received, abort); }, cancel_)) abort = true;
+        const std::int64_t length = response.content_length();
+        // Each hand-over is a round trip through the UI thread's message
+        // queue, and pieces arrive every few KiB: handing over every piece
+        // made a loopback download four times slower than the transfer
+        // itself. No display shows more than a frame, so pieces go over at
+        // most every kHandOverInterval, and the last one always.
+        constexpr auto kHandOverInterval = std::chrono::milliseconds(15);
+        auto last_hand_over = std::chrono::steady_clock::now() - kHandOverInterval;
+        std::int64_t handed_over = -1;
+        auto hand_over = [&](std::int64_t received) {
+          bool abort = false;
+          handed_over = received;
+          last_hand_over = std::chrono::steady_clock::now();
+          return ui_.Invoke([&] { DownloadReceiveData(length, received, abort); }, cancel_) && !abort;
+        };
+        const HttpBodyResult body =
+            response.ReadBody(sink, [&](std::int64_t, std::int64_t received, bool& abort) {
+              if (cancel_.load()) {
+                abort = true;
+                return;
+              }
+              if (received == length || std::chrono::steady_clock::now() - last_hand_over >= kHandOverInterval)
+                abort = !hand_over(received);
             });
-        if (body.complete && !cancel_.load()) {
+        bool last_shown = true;
+        if (body.complete && handed_over != body.received) last_shown = hand_over(body.received);
+        if (body.complete && last_shown && !cancel_.load()) {
           sink.Commit(target);
           ok = true;
         }
