@@ -35,11 +35,45 @@ std::int64_t Stopwatch::ElapsedMs() const {
 std::int64_t UpdateDownloader::SystemClock::StopwatchMs() { return UpdateStopwatch.ElapsedMs(); }
 std::uint32_t UpdateDownloader::SystemClock::TickCount() { return GetTickCount(); }
 
-std::int64_t GetRemoteFileSize(const std::string& url, const std::string& FileName) {
-  HttpClient client;
-  const HttpHeadResult head = client.Head(url + FileName);
+namespace {
+
+std::int64_t SizeFromHead(HttpClient& client, const std::string& url) {
+  const HttpHeadResult head = client.Head(url);
   if (head.status != 200) return 0;
   return head.content_length;
+}
+
+}  // namespace
+
+std::int64_t GetRemoteFileSize(const std::string& url, const std::string& FileName) {
+  HttpClient client;
+  return SizeFromHead(client, url + FileName);
+}
+
+// Registers a client for Cancel while it lives; a client registered after
+// Cancel is aborted at once.
+class UpdateDownloader::ClientScope {
+ public:
+  ClientScope(UpdateDownloader& owner, HttpClient& client) : owner_(owner) {
+    std::lock_guard lock(owner_.client_mutex_);
+    owner_.client_ = &client;
+    if (owner_.cancel_.load()) client.Abort();
+  }
+  ~ClientScope() {
+    std::lock_guard lock(owner_.client_mutex_);
+    owner_.client_ = nullptr;
+  }
+  ClientScope(const ClientScope&) = delete;
+  ClientScope& operator=(const ClientScope&) = delete;
+
+ private:
+  UpdateDownloader& owner_;
+};
+
+std::int64_t UpdateDownloader::GetRemoteFileSize(const std::string& url, const std::string& FileName) {
+  HttpClient client;
+  ClientScope scope(*this, client);
+  return SizeFromHead(client, url + FileName);
 }
 
 namespace {
@@ -124,21 +158,9 @@ bool UpdateDownloader::DownloadFile(const std::string& url, const std::string& S
 void UpdateDownloader::DownloadFileWithProgress(const std::string& url, const std::string& FileName) {
   if (cancel_.load()) return;
   HttpClient client;
-  {
-    std::lock_guard lock(client_mutex_);
-    client_ = &client;
-  }
-  struct Detach {
-    UpdateDownloader* self;
-    ~Detach() {
-      std::lock_guard lock(self->client_mutex_);
-      self->client_ = nullptr;
-    }
-  } detach{this};
-  if (cancel_.load()) return;
-
   // No transfer of ours runs now, so the worker may set the item's state.
   progress_.BeginItem(GetRemoteFileSize(url, FileName));
+  ClientScope scope(*this, client);
 
   const RunTotals start{UpdateTotalBytes.load(), UpdateDoneBytes.load()};
   if (ui_.Invoke([&] { progress_.ShowItemStart(start); }, cancel_)) {

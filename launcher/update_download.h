@@ -63,8 +63,14 @@ class UpdateDownloader {
   // is left. An error of the size request propagates.
   bool DownloadFile(const std::string& url, const std::string& SaveFile);
 
-  // From any thread (the window closing): ends a running transfer promptly
-  // and makes every later download fail at once.
+  // GetRemoteFileSize (a fresh client each time) that Cancel can end: the
+  // update run's size pass uses it, so closing the window never waits for
+  // a server that does not answer.
+  std::int64_t GetRemoteFileSize(const std::string& url, const std::string& FileName);
+
+  // From any thread (the window closing): ends a running size request or
+  // transfer promptly and makes every later one fail at once (a size
+  // request then raises HttpError, which ends the update run).
   void Cancel();
 
   const DownloadProgress& progress() const { return progress_; }
@@ -79,6 +85,7 @@ class UpdateDownloader {
   void DownloadReceiveData(std::int64_t AContentLength, std::int64_t AReadCount, bool& AAbort);
   void DownloadRequestCompleted();
 
+  class ClientScope;
   struct SystemClock : ProgressClock {
     std::int64_t StopwatchMs() override;
     std::uint32_t TickCount() override;

@@ -85,9 +85,12 @@ class HttpClient {
     // by complete == false.
     HttpBodyResult ReadBody(DownloadSink& sink, const HttpProgress& progress);
 
+    // The request's state, shared with the system's completion callback;
+    // defined in the implementation.
+    struct Request;
+
    private:
     friend class HttpClient;
-    struct Request;
     Response(HttpClient& client, std::shared_ptr<Request> request, int status, std::int64_t length);
     HttpClient* client_;
     std::shared_ptr<Request> request_;

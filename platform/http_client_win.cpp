@@ -3,11 +3,19 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include <cwchar>
 #include <limits>
 
 #include "platform/handles.h"
 #include "platform/text.h"
+
+// WinHTTP runs in asynchronous mode: every operation is started and then
+// waited for together with the client's abort event. Closing a handle does
+// not end a synchronous call that waits for a stalled server under Wine
+// (verified: a server that accepts and never answers held the caller for
+// its whole 20 s), so a synchronous client could not end a transfer
+// promptly. With completions delivered to a callback, an abort returns at
+// once; the request's state, including the buffer a late read may still
+// fill, lives until WinHTTP reports the handle closed.
 
 namespace lk {
 namespace {
@@ -32,10 +40,9 @@ std::string WinHttpErrorText(DWORD code) {
   return Narrow(text);
 }
 
-[[noreturn]] void ThrowLastError() {
-  const DWORD code = GetLastError();
-  throw HttpError(WinHttpErrorText(code), code);
-}
+[[noreturn]] void Throw(DWORD code) { throw HttpError(WinHttpErrorText(code), code); }
+[[noreturn]] void ThrowLastError() { Throw(GetLastError()); }
+[[noreturn]] void ThrowCancelled() { Throw(ERROR_WINHTTP_OPERATION_CANCELLED); }
 
 // The decimal Content-Length; -1 when absent or not a plain number (a
 // 64-bit value: items above 4 GiB must not wrap).
@@ -65,45 +72,165 @@ int QueryStatus(HINTERNET request) {
   return static_cast<int>(status);
 }
 
+std::wstring HeaderBlock(const HttpHeaders& headers) {
+  std::string block;
+  for (const auto& [name, value] : headers) block += name + ": " + value + "\r\n";
+  return Wide(block);
+}
+
+constexpr std::size_t kPieceSize = 64 * 1024;
+
 }  // namespace
 
-// One request's handles. Abort may close them from another thread while a
-// read blocks on them (the documented way to cancel a synchronous WinHTTP
-// call), so closing is guarded and happens once.
+// One request: its handles and what its completions reported. Shared by the
+// caller and, through the handle's context value, by WinHTTP's callback
+// until the request handle is reported closed.
 struct HttpClient::Response::Request {
-  std::mutex mutex;
-  UniqueInternet connect;
-  UniqueInternet request;
+  UniqueHandle completed{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  // Written by the callback before it signals `completed`; read by the
+  // waiting caller after the wait (the event orders the accesses).
+  DWORD status = 0;
+  DWORD bytes = 0;
+  DWORD error = 0;
+  std::vector<std::uint8_t> buffer;
 
-  HINTERNET handle() {
-    std::lock_guard lock(mutex);
-    return request.get();
+  std::mutex mutex;  // guards closing, which Abort may do from another thread
+  HINTERNET connect = nullptr;
+  HINTERNET request = nullptr;
+  bool closed = false;
+  DWORD_PTR context = 0;
+
+  ~Request() {
+    // Only reached when the handles were closed (or never opened).
+    if (!closed && connect) WinHttpCloseHandle(connect);
   }
+
   void Close() {
     std::lock_guard lock(mutex);
-    request.reset();
-    connect.reset();
+    if (closed) return;
+    closed = true;
+    // The request handle's closing notice releases the callback's share.
+    if (request) WinHttpCloseHandle(request);
+    if (connect) WinHttpCloseHandle(connect);
   }
 };
 
+namespace {
+
+using RequestPtr = std::shared_ptr<HttpClient::Response::Request>;
+
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD length) {
+  auto* holder = reinterpret_cast<RequestPtr*>(context);
+  if (!holder) return;  // the connection handle, or before the context was set
+  if (status == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
+    delete holder;
+    return;
+  }
+  auto& r = **holder;
+  switch (status) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+      break;
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+      r.bytes = info ? *static_cast<DWORD*>(info) : 0;
+      break;
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+      r.bytes = length;
+      break;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+      r.error = info ? static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError : ERROR_WINHTTP_INTERNAL_ERROR;
+      if (r.error == 0) r.error = ERROR_WINHTTP_INTERNAL_ERROR;
+      break;
+    default:
+      return;  // not a completion
+  }
+  r.status = status;
+  SetEvent(r.completed.get());
+}
+
+}  // namespace
+
 struct HttpClient::Impl {
   UniqueInternet session;
+  UniqueHandle abort_event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   std::mutex mutex;
-  std::shared_ptr<Response::Request> current;
+  RequestPtr current;
 
-  void SetCurrent(std::shared_ptr<Response::Request> request) {
+  void SetCurrent(RequestPtr request) {
     std::lock_guard lock(mutex);
     current = std::move(request);
   }
-  void ClearCurrent(const std::shared_ptr<Response::Request>& request) {
+  void ClearCurrent(const RequestPtr& request) {
     std::lock_guard lock(mutex);
     if (current == request) current.reset();
+  }
+
+  // Opens a request for url with the callback's share of its state.
+  RequestPtr Open(const wchar_t* verb, const std::string& url) {
+    const std::wstring wurl = Wide(url);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(wurl.c_str(), static_cast<DWORD>(wurl.size()), 0, &parts)) ThrowLastError();
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
+    if (parts.lpszExtraInfo) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (path.empty()) path = L"/";
+
+    auto r = std::make_shared<Response::Request>();
+    if (!r->completed) ThrowLastError();
+    r->connect = WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0);
+    if (!r->connect) ThrowLastError();
+    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+    r->request = WinHttpOpenRequest(r->connect, verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                    WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+    if (!r->request) {
+      const DWORD code = GetLastError();
+      r->Close();
+      Throw(code);
+    }
+    auto* holder = new RequestPtr(r);
+    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(holder);
+    if (!WinHttpSetOption(r->request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context))) {
+      const DWORD code = GetLastError();
+      delete holder;
+      r->Close();
+      Throw(code);
+    }
+    // WinHttpSendRequest sets the context value again: the same one.
+    r->context = context;
+    return r;
+  }
+
+  // Waits for the operation just started on r. False when the client was
+  // aborted first; an error completion throws.
+  bool Wait(Response::Request& r) {
+    HANDLE handles[2] = {r.completed.get(), abort_event.get()};
+    const DWORD w = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    if (w != WAIT_OBJECT_0) return false;
+    if (r.status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR) Throw(r.error);
+    return true;
+  }
+
+  // Sends the request and waits for the response headers.
+  void SendAndReceive(const RequestPtr& r, const std::wstring& headers) {
+    if (!WinHttpSendRequest(r->request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                            headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0,
+                            r->context))
+      ThrowLastError();
+    if (!Wait(*r)) ThrowCancelled();
+    if (!WinHttpReceiveResponse(r->request, nullptr)) ThrowLastError();
+    if (!Wait(*r)) ThrowCancelled();
   }
 };
 
 HttpClient::HttpClient() : impl_(std::make_unique<Impl>()) {
+  if (!impl_->abort_event) ThrowLastError();
   impl_->session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                   WINHTTP_NO_PROXY_BYPASS, 0));
+                                   WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
   if (!impl_->session) ThrowLastError();
   // Older WinHTTP (Windows 7, Wine) offers only TLS 1.0 and 1.1 unless told
   // otherwise, which current servers refuse. TLS 1.3 is asked for where the
@@ -113,108 +240,60 @@ HttpClient::HttpClient() : impl_(std::make_unique<Impl>()) {
     protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
     WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
   }
+  if (WinHttpSetStatusCallback(impl_->session.get(), &OnStatus,
+                               WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+                               0) == WINHTTP_INVALID_STATUS_CALLBACK)
+    ThrowLastError();
 }
 
 HttpClient::~HttpClient() = default;
 
-namespace {
-
-struct OpenedRequest {
-  UniqueInternet connect;
-  UniqueInternet request;
-};
-
-OpenedRequest OpenRequest(HINTERNET session, const wchar_t* verb, const std::string& url) {
-  const std::wstring wurl = Wide(url);
-  URL_COMPONENTS parts{};
-  parts.dwStructSize = sizeof(parts);
-  parts.dwSchemeLength = static_cast<DWORD>(-1);
-  parts.dwHostNameLength = static_cast<DWORD>(-1);
-  parts.dwUrlPathLength = static_cast<DWORD>(-1);
-  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!WinHttpCrackUrl(wurl.c_str(), static_cast<DWORD>(wurl.size()), 0, &parts)) ThrowLastError();
-  const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-  std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
-  if (parts.lpszExtraInfo) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-  if (path.empty()) path = L"/";
-
-  OpenedRequest opened;
-  opened.connect.reset(WinHttpConnect(session, host.c_str(), parts.nPort, 0));
-  if (!opened.connect) ThrowLastError();
-  const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-  opened.request.reset(WinHttpOpenRequest(opened.connect.get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                          WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
-  if (!opened.request) ThrowLastError();
-  return opened;
-}
-
-std::wstring HeaderBlock(const HttpHeaders& headers) {
-  std::string block;
-  for (const auto& [name, value] : headers) block += name + ": " + value + "\r\n";
-  return Wide(block);
-}
-
-}  // namespace
-
 HttpHeadResult HttpClient::Head(const std::string& url) {
-  if (aborted_.load()) throw HttpError(WinHttpErrorText(ERROR_WINHTTP_OPERATION_CANCELLED), ERROR_WINHTTP_OPERATION_CANCELLED);
-  OpenedRequest opened = OpenRequest(impl_->session.get(), L"HEAD", url);
-  auto request = std::make_shared<Response::Request>();
-  request->connect = std::move(opened.connect);
-  request->request = std::move(opened.request);
-  impl_->SetCurrent(request);
-  struct Clear {
+  if (aborted_.load()) ThrowCancelled();
+  RequestPtr r = impl_->Open(L"HEAD", url);
+  impl_->SetCurrent(r);
+  struct Done {
     Impl* impl;
-    const std::shared_ptr<Response::Request>& r;
-    ~Clear() {
+    const RequestPtr& r;
+    ~Done() {
       impl->ClearCurrent(r);
       r->Close();
     }
-  } clear{impl_.get(), request};
-
-  HINTERNET h = request->handle();
-  if (!h || !WinHttpSendRequest(h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-      !WinHttpReceiveResponse(h, nullptr))
-    ThrowLastError();
+  } done{impl_.get(), r};
+  if (aborted_.load()) ThrowCancelled();
+  impl_->SendAndReceive(r, std::wstring());
   HttpHeadResult result;
-  result.status = QueryStatus(h);
-  result.content_length = QueryContentLength(h);
+  result.status = QueryStatus(r->request);
+  result.content_length = QueryContentLength(r->request);
   return result;
 }
 
 HttpClient::Response HttpClient::Get(const std::string& url, const HttpHeaders& extra_headers) {
-  if (aborted_.load()) throw HttpError(WinHttpErrorText(ERROR_WINHTTP_OPERATION_CANCELLED), ERROR_WINHTTP_OPERATION_CANCELLED);
-  OpenedRequest opened = OpenRequest(impl_->session.get(), L"GET", url);
-  auto request = std::make_shared<Response::Request>();
-  request->connect = std::move(opened.connect);
-  request->request = std::move(opened.request);
-  impl_->SetCurrent(request);
-  // From here the Response (or this guard, on an error) owns the request.
+  if (aborted_.load()) ThrowCancelled();
+  RequestPtr r = impl_->Open(L"GET", url);
+  impl_->SetCurrent(r);
   try {
-    HINTERNET h = request->handle();
-    const std::wstring headers = HeaderBlock(extra_headers);
-    if (!h ||
-        !WinHttpSendRequest(h, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                            headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(h, nullptr))
-      ThrowLastError();
-    const int status = QueryStatus(h);
-    const std::int64_t length = QueryContentLength(h);
-    return Response(*this, request, status, length);
+    if (aborted_.load()) ThrowCancelled();
+    impl_->SendAndReceive(r, HeaderBlock(extra_headers));
+    const int status = QueryStatus(r->request);
+    const std::int64_t length = QueryContentLength(r->request);
+    return Response(*this, r, status, length);
   } catch (...) {
-    impl_->ClearCurrent(request);
-    request->Close();
+    impl_->ClearCurrent(r);
+    r->Close();
     throw;
   }
 }
 
 void HttpClient::Abort() {
   aborted_.store(true);
-  std::shared_ptr<Response::Request> request;
+  SetEvent(impl_->abort_event.get());
+  RequestPtr request;
   {
     std::lock_guard lock(impl_->mutex);
     request = impl_->current;
   }
+  // Cancels what WinHTTP still does for it; the waiter has already left.
   if (request) request->Close();
 }
 
@@ -236,35 +315,48 @@ HttpClient::Response::~Response() {
 
 HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProgress& progress) {
   HttpBodyResult result;
+  Request& r = *request_;
+  Impl& impl = *client_->impl_;
   sink.SetLength(content_length_);
-  // Large pieces keep the number of progress hand-overs per item small.
-  std::vector<std::uint8_t> buffer(64 * 1024);
+  // The buffer belongs to the request's shared state: after an abort a read
+  // still under way may fill it.
+  r.buffer.resize(kPieceSize);
   for (;;) {
     if (client_->Aborted()) {
       result.aborted = true;
       return result;
     }
-    HINTERNET h = request_->handle();
     // Asking what has arrived first makes the read return what is there
-    // instead of waiting for a full buffer: a slow server still gets its
-    // progress shown piece by piece.
-    DWORD available = 0;
-    DWORD read = 0;
-    bool ok = h && WinHttpQueryDataAvailable(h, &available);
-    if (ok && available > 0) {
-      const DWORD want = available < buffer.size() ? available : static_cast<DWORD>(buffer.size());
-      ok = WinHttpReadData(h, buffer.data(), want, &read);
-    }
-    if (!ok) {
-      const DWORD code = h ? GetLastError() : ERROR_WINHTTP_OPERATION_CANCELLED;
+    // instead of waiting for a full buffer (Wine's read waits to fill it),
+    // so a slow server still gets its progress shown piece by piece.
+    if (!WinHttpQueryDataAvailable(r.request, nullptr)) {
       if (client_->Aborted()) {
         result.aborted = true;
         return result;
       }
-      throw HttpError(WinHttpErrorText(code), code);
+      ThrowLastError();
     }
+    if (!impl.Wait(r)) {
+      result.aborted = true;
+      return result;
+    }
+    const DWORD available = r.bytes;
+    if (available == 0) break;
+    const DWORD want = available < kPieceSize ? available : static_cast<DWORD>(kPieceSize);
+    if (!WinHttpReadData(r.request, r.buffer.data(), want, nullptr)) {
+      if (client_->Aborted()) {
+        result.aborted = true;
+        return result;
+      }
+      ThrowLastError();
+    }
+    if (!impl.Wait(r)) {
+      result.aborted = true;
+      return result;
+    }
+    const DWORD read = r.bytes;
     if (read == 0) break;
-    sink.Add(buffer.data(), read);
+    sink.Add(r.buffer.data(), read);
     result.received += read;
     bool abort = false;
     if (progress) progress(content_length_, result.received, abort);

@@ -180,5 +180,20 @@ TEST(HttpClient, AbortFromAnotherThreadEndsATransferPromptly) {
   EXPECT_THROW(client.Head(test::NginxUrl() + "small.zip"), HttpError);
 }
 
+TEST(HttpClient, AbortEndsAWaitForTheResponse) {
+  LK_REQUIRE_SERVERS();
+  HttpClient client;
+  std::chrono::steady_clock::time_point aborted_at;
+  std::thread aborter([&] {
+    std::this_thread::sleep_for(300ms);
+    aborted_at = std::chrono::steady_clock::now();
+    client.Abort();
+  });
+  EXPECT_THROW(client.Get(test::OddItemBase("hang", 10) + "a.zip", {}), HttpError);
+  const auto ended = std::chrono::steady_clock::now();
+  aborter.join();
+  EXPECT_LT(ended - aborted_at, 1000ms);
+}
+
 }  // namespace
 }  // namespace lk

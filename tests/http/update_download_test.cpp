@@ -237,6 +237,30 @@ TEST_F(UpdateDownload, CancelEndsATransferPromptlyAndLeavesNothing) {
   EXPECT_TRUE(FolderNames(patch()).empty());
 }
 
+TEST_F(UpdateDownload, CancelEndsASizeRequestToAStalledServer) {
+  LK_REQUIRE_SERVERS();
+  std::chrono::steady_clock::time_point cancelled_at;
+  std::thread closer([&] {
+    std::this_thread::sleep_for(300ms);
+    cancelled_at = std::chrono::steady_clock::now();
+    downloader.Cancel();
+  });
+  // The size request raises, which ends the update run.
+  EXPECT_THROW(downloader.GetRemoteFileSize(test::OddItemBase("hang", 10), "h.zip"), HttpError);
+  const auto ended = std::chrono::steady_clock::now();
+  closer.join();
+  EXPECT_LT(ended - cancelled_at, 1000ms);
+  EXPECT_THROW(downloader.GetRemoteFileSize(test::NginxUrl(), "small.zip"), HttpError);
+}
+
+TEST_F(UpdateDownload, SizeThroughTheDownloaderMatchesTheFreeFunction) {
+  LK_REQUIRE_SERVERS();
+  EXPECT_EQ(downloader.GetRemoteFileSize(test::NginxUrl(), "small.zip"),
+            GetRemoteFileSize(test::NginxUrl(), "small.zip"));
+  EXPECT_EQ(downloader.GetRemoteFileSize(test::OddItemBase("refuse-head", 9), "a.zip"), 0);
+  EXPECT_EQ(downloader.GetRemoteFileSize(test::OddItemBase("no-length", 9), "a.zip"), -1);
+}
+
 TEST_F(UpdateDownload, ItemNamesOutsideThePatchFolderAreRefused) {
   LK_REQUIRE_SERVERS();
   for (const char* name : {"..\\small.zip", "../small.zip", "sub/small.zip", "C:small.zip", ""}) {

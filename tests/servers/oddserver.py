@@ -11,6 +11,7 @@ so a test can check what arrived without a fixture file:
   /drop/N/x      Content-Length N, half the body, then a reset connection
   /short/N/x     Content-Length N, 100 bytes fewer, then a normal close
   /slow/N/x      Content-Length N, sent in 8 KiB pieces 50 ms apart
+  /hang/N/x      no answer for 20 seconds (a server that accepted and stalls)
 /_headers?path=P  the request headers of the last GET of path P, one
                   "Name: value" per line (404 when none came)
 
@@ -120,6 +121,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(body[: max(0, size - 100)])
                 self.wfile.flush()
                 self.connection.shutdown(socket.SHUT_WR)
+            self.close_connection = True
+        elif mode == "hang":
+            time.sleep(20)
             self.close_connection = True
         elif mode == "slow":
             self._headers(size)
