@@ -2,6 +2,8 @@
 //   bench_download item <base_url> <name> <patch_folder>
 //       the launcher's own path: UpdateDownloader::DownloadFile with a UI
 //       thread receiving every progress callback
+//   bench_download client <url> <out_file>
+//       lk::HttpClient alone, body streamed to a file, no UI thread
 //   bench_download bare <url> <out_file>
 //       a bare WinHTTP read loop writing the body to a file: the ceiling
 //       of the platform's HTTP service
@@ -66,7 +68,7 @@ std::int64_t Bare(const std::wstring& url, const std::wstring& out) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: bench_download item <base_url> <name> <patch_folder> | bare <url> <out_file>\n");
+    std::fprintf(stderr, "usage: bench_download item <base_url> <name> <patch_folder> | client|bare <url> <out_file>\n");
     return 2;
   }
   const std::wstring mode = argv[1];
@@ -80,6 +82,23 @@ int wmain(int argc, wchar_t** argv) {
     if (downloader.DownloadFile(lk::Narrow(argv[2]), lk::Narrow(argv[3])))
       bytes = static_cast<std::int64_t>(
           std::filesystem::file_size(std::filesystem::path(argv[4]) / std::filesystem::path(argv[3])));
+  } else if (mode == L"client") {
+    // The HTTP client alone, no UI thread: separates the client's cost from
+    // the progress hand-over's.
+    struct FileSink : lk::DownloadSink {
+      HANDLE file;
+      void SetLength(std::int64_t) override {}
+      void Add(const std::uint8_t* p, std::size_t n) override {
+        DWORD written = 0;
+        WriteFile(file, p, static_cast<DWORD>(n), &written, nullptr);
+      }
+    } sink;
+    sink.file = CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    lk::HttpClient client;
+    auto response = client.Get(lk::Narrow(argv[2]), {});
+    const lk::HttpBodyResult body = response.ReadBody(sink, nullptr);
+    CloseHandle(sink.file);
+    bytes = body.complete ? body.received : -1;
   } else if (mode == L"bare") {
     bytes = Bare(argv[2], argv[3]);
   } else {

@@ -3,7 +3,9 @@
 127.0.0.1, fetched in one run by
   - curl -o file (the reference on the host),
   - the launcher's DownloadFile (bench_download.exe item) under Wine,
-  - a bare WinHTTP read loop (bench_download.exe bare) in the same Wine;
+  - a bare WinHTTP read loop (bench_download.exe bare) in the same Wine,
+  - and, to tell the client's cost from the progress hand-over's, the
+    HTTP client alone writing to a file (bench_download.exe client);
 then the launcher's peak memory for a 1 GiB item. Prints the ratios.
 
 Needs the win64 build (cmake --build --preset win64). Usage:
@@ -65,7 +67,7 @@ def main():
 
             out = os.path.join(tmp, "curl.out")
             bare_out = os.path.join(tmp, "bare.out")
-            curl_ms, item_ms, bare_ms = [], [], []
+            curl_ms, item_ms, bare_ms, client_ms = [], [], [], []
             for _ in range(opts.repeat):
                 t0 = time.monotonic()
                 subprocess.run(["curl", "--noproxy", "*", "-s", "-o", out, nginx.url + "item.zip"], check=True)
@@ -82,6 +84,11 @@ def main():
                 assert bare["bytes"] == size, bare
                 bare_ms.append(bare["ms"])
                 os.remove(bare_out)
+
+                client = run_exe(["client", nginx.url + "item.zip", lkharness.winpath(bare_out)])
+                assert client["bytes"] == size, client
+                client_ms.append(client["ms"])
+                os.remove(bare_out)
             os.remove(os.path.join(site, "item.zip"))
 
             make_item(os.path.join(site, "big.zip"), opts.big_mib)
@@ -96,11 +103,12 @@ def main():
         def runs(values):
             return " ".join(f"{v:.0f}" for v in values)
 
-        c, i, b = min(curl_ms), min(item_ms), min(bare_ms)
+        c, i, b, h = min(curl_ms), min(item_ms), min(bare_ms), min(client_ms)
         print(f"item: {opts.size_mib} MiB from nginx on 127.0.0.1, fastest of {opts.repeat} runs (all runs in ms)")
         print(f"  curl -o file           {c:8.0f} ms  {rate(c):6.3f} GB/s   [{runs(curl_ms)}]")
         print(f"  DownloadFile (Wine)    {i:8.0f} ms  {rate(i):6.3f} GB/s   [{runs(item_ms)}]")
         print(f"  bare WinHTTP (Wine)    {b:8.0f} ms  {rate(b):6.3f} GB/s   [{runs(bare_ms)}]")
+        print(f"  HttpClient alone (Wine){h:8.0f} ms  {rate(h):6.3f} GB/s   [{runs(client_ms)}]")
         print(f"  DownloadFile / curl time:         {i / c:6.2f}")
         print(f"  DownloadFile / bare WinHTTP time: {i / b:6.2f}")
         print(f"peak memory of the launcher's download of {opts.big_mib} MiB:"

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <chrono>
 #include <limits>
 
 #include "platform/handles.h"
@@ -321,28 +322,38 @@ HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProg
   // The buffer belongs to the request's shared state: after an abort a read
   // still under way may fill it.
   r.buffer.resize(kPieceSize);
+  // Two ways to read, chosen by how the data flows. While pieces arrive
+  // slowly, ask what has arrived and read just that: a read for more waits
+  // until it is filled (Wine's does), which would hide a slow server's
+  // progress. While data is waiting anyway, read whole buffers: one
+  // completion per 64 KiB instead of two per 8 KiB keeps a fast link near
+  // the speed of a bare read loop.
+  bool whole_buffers = false;
   for (;;) {
     if (client_->Aborted()) {
       result.aborted = true;
       return result;
     }
-    // Asking what has arrived first makes the read return what is there
-    // instead of waiting for a full buffer (Wine's read waits to fill it),
-    // so a slow server still gets its progress shown piece by piece.
-    if (!WinHttpQueryDataAvailable(r.request, nullptr)) {
-      if (client_->Aborted()) {
+    const auto started = std::chrono::steady_clock::now();
+    DWORD want = static_cast<DWORD>(kPieceSize);
+    if (content_length_ >= 0 && content_length_ - result.received < static_cast<std::int64_t>(want))
+      want = static_cast<DWORD>(content_length_ - result.received);
+    if (!whole_buffers || want == 0) {
+      if (!WinHttpQueryDataAvailable(r.request, nullptr)) {
+        if (client_->Aborted()) {
+          result.aborted = true;
+          return result;
+        }
+        ThrowLastError();
+      }
+      if (!impl.Wait(r)) {
         result.aborted = true;
         return result;
       }
-      ThrowLastError();
+      const DWORD available = r.bytes;
+      if (available == 0) break;
+      want = available < kPieceSize ? available : static_cast<DWORD>(kPieceSize);
     }
-    if (!impl.Wait(r)) {
-      result.aborted = true;
-      return result;
-    }
-    const DWORD available = r.bytes;
-    if (available == 0) break;
-    const DWORD want = available < kPieceSize ? available : static_cast<DWORD>(kPieceSize);
     if (!WinHttpReadData(r.request, r.buffer.data(), want, nullptr)) {
       if (client_->Aborted()) {
         result.aborted = true;
@@ -356,6 +367,8 @@ HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProg
     }
     const DWORD read = r.bytes;
     if (read == 0) break;
+    const auto took = std::chrono::steady_clock::now() - started;
+    whole_buffers = whole_buffers ? took < std::chrono::milliseconds(50) : took < std::chrono::milliseconds(2);
     sink.Add(r.buffer.data(), read);
     result.received += read;
     bool abort = false;
