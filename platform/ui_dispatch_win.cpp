@@ -153,7 +153,7 @@ bool UiDispatcher::Invoke(const std::function<void()>& fn) {
 bool UiDispatcher::Invoke(const std::function<void()>& fn, const std::atomic<bool>& cancel) {
   if (!fn) return false;
   if (OnUiThread()) {
-    if (shut_down_.load()) return false;
+    if (shut_down_.load() || cancel.load()) return false;
     fn();
     return true;
   }

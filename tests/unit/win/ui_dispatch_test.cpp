@@ -141,6 +141,16 @@ TEST(UiDispatch, CancelledInvokeReturnsAtOnceAndNeverRuns) {
   EXPECT_FALSE(ran);
 }
 
+TEST(UiDispatch, OnTheUiThreadACancelledInvokeDoesNotRun) {
+  test::UiThread ui;
+  std::atomic<bool> cancel{true};
+  bool ran = false;
+  bool result = true;
+  ui.dispatcher().Invoke([&] { result = ui.dispatcher().Invoke([&] { ran = true; }, cancel); });
+  EXPECT_FALSE(result);
+  EXPECT_FALSE(ran);
+}
+
 TEST(UiDispatch, AnInvokeThatStartedIsWaitedForDespiteCancel) {
   test::UiThread ui;
   std::atomic<bool> cancel{false};
