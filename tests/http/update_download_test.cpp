@@ -123,6 +123,35 @@ TEST_F(UpdateDownload, AnExistingItemIsReplaced) {
   EXPECT_EQ(FolderNames(patch()), std::vector<std::string>{"small.zip"});
 }
 
+TEST_F(UpdateDownload, BaseAndNameArePlainlyJoined) {
+  LK_REQUIRE_SERVERS();
+  // "…/up" + "a.zip" asks for /upa.zip and stores it as a.zip.
+  ASSERT_TRUE(downloader.DownloadFile(test::NginxUrl() + "up", "a.zip"));
+  EXPECT_TRUE(test::ReadWhole(patch() / L"a.zip") == test::ReadWhole(test::NginxRoot() / "upa.zip"));
+  EXPECT_EQ(FolderNames(patch()), std::vector<std::string>{"a.zip"});
+}
+
+TEST_F(UpdateDownload, ItemsOfARunAddUpInUpdateDoneBytes) {
+  LK_REQUIRE_SERVERS();
+  const auto small = static_cast<std::int64_t>(fs::file_size(test::NginxRoot() / "small.zip"));
+  UpdateTotalBytes = small + 7000;
+  ASSERT_TRUE(downloader.DownloadFile(test::NginxUrl(), "small.zip"));
+  EXPECT_EQ(UpdateDoneBytes.load(), small);
+  // A failed item still counts with its announced size.
+  EXPECT_FALSE(downloader.DownloadFile(test::OddItemBase("short", 7000), "b.zip"));
+  EXPECT_EQ(UpdateDoneBytes.load(), small + 7000);
+  const Recorder r = Shown();
+  // The second item's start (its empty bar) shows the run bar at the first
+  // item's bytes: both bars are set once per start and per callback.
+  ASSERT_EQ(r.item_bar.size(), r.run_bar.size());
+  std::size_t second_start = r.item_bar.size();
+  for (std::size_t i = 0; i < r.item_bar.size(); ++i)
+    if (r.item_bar[i] == (BarState{7000, 0})) second_start = i;
+  ASSERT_LT(second_start, r.run_bar.size());
+  EXPECT_EQ(r.run_bar[second_start],
+            (BarState{static_cast<std::int32_t>(small + 7000), static_cast<std::int32_t>(small)}));
+}
+
 TEST_F(UpdateDownload, TheGetCarriesExactlyOneExtraHeader) {
   LK_REQUIRE_SERVERS();
   ASSERT_TRUE(downloader.DownloadFile(test::OddItemBase("ok", 3000), "hdr.zip"));
