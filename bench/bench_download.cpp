@@ -10,6 +10,7 @@
 // Prints one line: "<mode> ms=<elapsed> bytes=<n> peak_working_set=<bytes>
 // peak_private=<bytes>".
 #include <windows.h>
+// after windows.h, which they build on
 #include <psapi.h>
 #include <winhttp.h>
 
@@ -45,8 +46,10 @@ std::int64_t Bare(const std::wstring& url, const std::wstring& out) {
   HINTERNET connect = WinHttpConnect(session, host.c_str(), parts.nPort, 0);
   HINTERNET request = WinHttpOpenRequest(connect, L"GET", path.c_str(), nullptr, nullptr, nullptr, 0);
   std::int64_t total = -1;
-  if (request && WinHttpSendRequest(request, nullptr, 0, nullptr, 0, 0, 0) && WinHttpReceiveResponse(request, nullptr)) {
-    HANDLE file = CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (request && WinHttpSendRequest(request, nullptr, 0, nullptr, 0, 0, 0) &&
+      WinHttpReceiveResponse(request, nullptr)) {
+    HANDLE file =
+        CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     std::vector<char> buf(64 * 1024);
     total = 0;
     for (;;) {
@@ -68,7 +71,9 @@ std::int64_t Bare(const std::wstring& url, const std::wstring& out) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: bench_download item <base_url> <name> <patch_folder> | client|bare <url> <out_file>\n");
+    std::fprintf(
+        stderr,
+        "usage: bench_download item <base_url> <name> <patch_folder> | client|bare <url> <out_file>\n");
     return 2;
   }
   const std::wstring mode = argv[1];
@@ -93,7 +98,8 @@ int wmain(int argc, wchar_t** argv) {
         WriteFile(file, p, static_cast<DWORD>(n), &written, nullptr);
       }
     } sink;
-    sink.file = CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    sink.file =
+        CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     lk::HttpClient client;
     auto response = client.Get(lk::Narrow(argv[2]), {});
     const lk::HttpBodyResult body = response.ReadBody(sink, nullptr);
@@ -104,7 +110,8 @@ int wmain(int argc, wchar_t** argv) {
   } else {
     return 2;
   }
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
   PROCESS_MEMORY_COUNTERS pmc{};
   pmc.cb = sizeof(pmc);
   GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));

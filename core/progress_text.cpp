@@ -76,7 +76,8 @@ void DownloadProgress::OnReceive(std::int64_t content_length, std::int64_t read_
 
   const std::int64_t overall = run.done_bytes + read_count;
   if (run.total_bytes > 0)
-    display_.SetRunPercent(FormatPercent(static_cast<double>(overall) / static_cast<double>(run.total_bytes) * 100.0));
+    display_.SetRunPercent(
+        FormatPercent(static_cast<double>(overall) / static_cast<double>(run.total_bytes) * 100.0));
   display_.SetRunBar(ScaleBar(overall, run.total_bytes));
 
   const std::int64_t now_ms = clock_.StopwatchMs();

@@ -35,8 +35,8 @@ BarState ScaleBar(std::int64_t position, std::int64_t range);
 class ProgressDisplay {
  public:
   virtual ~ProgressDisplay() = default;
-  virtual void SetItemBar(BarState bar) = 0;             // ProgressBar1
-  virtual void SetRunBar(BarState bar) = 0;              // ProgressBar2
+  virtual void SetItemBar(BarState bar) = 0;                 // ProgressBar1
+  virtual void SetRunBar(BarState bar) = 0;                  // ProgressBar2
   virtual void SetItemPercent(const std::string& text) = 0;  // Label7
   virtual void SetRunPercent(const std::string& text) = 0;   // Label8
   virtual void SetSpeed(const std::string& text) = 0;        // Label4

@@ -92,9 +92,11 @@ class TempFileSink : public DownloadSink {
  public:
   explicit TempFileSink(const std::string& folder) {
     wchar_t name[MAX_PATH + 1];
-    if (!GetTempFileNameW(Wide(folder).c_str(), L"lkd", 0, name)) throw Error(SystemErrorText(GetLastError()));
+    if (!GetTempFileNameW(Wide(folder).c_str(), L"lkd", 0, name))
+      throw Error(SystemErrorText(GetLastError()));
     path_ = name;
-    file_.reset(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file_.reset(
+        CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {
       const DWORD code = GetLastError();
       DeleteFileW(path_.c_str());
@@ -136,7 +138,8 @@ class TempFileSink : public DownloadSink {
 
 UpdateDownloader::UpdateDownloader(UiDispatcher& ui, ProgressDisplay& display, std::string patch_folder)
     : ui_(ui), progress_(display, clock_), patch_folder_(std::move(patch_folder)) {
-  if (!patch_folder_.empty() && patch_folder_.back() != '\\' && patch_folder_.back() != '/') patch_folder_ += '\\';
+  if (!patch_folder_.empty() && patch_folder_.back() != '\\' && patch_folder_.back() != '/')
+    patch_folder_ += '\\';
 }
 
 UpdateDownloader::~UpdateDownloader() = default;
@@ -199,15 +202,15 @@ bool UpdateDownloader::Transfer(HttpClient& client, const std::string& url, cons
           last_hand_over = std::chrono::steady_clock::now();
           return ui_.Invoke([&] { DownloadReceiveData(length, received, abort); }, cancel_) && !abort;
         };
-        const HttpBodyResult body =
-            response.ReadBody(sink, [&](std::int64_t, std::int64_t received, bool& abort) {
-              if (cancel_.load()) {
-                abort = true;
-                return;
-              }
-              if (received == length || std::chrono::steady_clock::now() - last_hand_over >= kHandOverInterval)
-                abort = !hand_over(received);
-            });
+        const HttpBodyResult body = response.ReadBody(sink, [&](std::int64_t, std::int64_t received,
+                                                                bool& abort) {
+          if (cancel_.load()) {
+            abort = true;
+            return;
+          }
+          if (received == length || std::chrono::steady_clock::now() - last_hand_over >= kHandOverInterval)
+            abort = !hand_over(received);
+        });
         bool last_shown = true;
         if (body.complete && handed_over != body.received) last_shown = hand_over(body.received);
         if (body.complete && last_shown && !cancel_.load()) {
@@ -226,10 +229,12 @@ bool UpdateDownloader::Transfer(HttpClient& client, const std::string& url, cons
   return false;
 }
 
-void UpdateDownloader::DownloadReceiveData(std::int64_t AContentLength, std::int64_t AReadCount, bool& AAbort) {
+void UpdateDownloader::DownloadReceiveData(std::int64_t AContentLength, std::int64_t AReadCount,
+                                           bool& AAbort) {
   (void)AAbort;  // this handler never stops a transfer; Cancel does
   std::uint32_t tick = LabelRefreshTick.load();
-  progress_.OnReceive(AContentLength, AReadCount, RunTotals{UpdateTotalBytes.load(), UpdateDoneBytes.load()}, tick);
+  progress_.OnReceive(AContentLength, AReadCount, RunTotals{UpdateTotalBytes.load(), UpdateDoneBytes.load()},
+                      tick);
   LabelRefreshTick.store(tick);
 }
 

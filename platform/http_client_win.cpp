@@ -30,13 +30,14 @@ using UniqueInternet = UniqueAny<HINTERNET, CloseInternetFn>;
 // system table.
 std::string WinHttpErrorText(DWORD code) {
   wchar_t* buf = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                                     FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 GetModuleHandleW(L"winhttp.dll"), code, 0, reinterpret_cast<wchar_t*>(&buf), 0,
-                                 nullptr);
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     GetModuleHandleW(L"winhttp.dll"), code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
   std::wstring text = n ? std::wstring(buf, n) : std::wstring();
   if (buf) LocalFree(buf);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+    text.pop_back();
   if (text.empty()) return SystemErrorText(code);
   return Narrow(text);
 }
@@ -237,7 +238,8 @@ HttpClient::HttpClient() : impl_(std::make_unique<Impl>()) {
   // otherwise, which current servers refuse. TLS 1.3 is asked for where the
   // system knows it.
   DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
-  if (!WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
+  if (!WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
+                        sizeof(protocols))) {
     protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
     WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
   }
@@ -368,7 +370,8 @@ HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProg
     const DWORD read = r.bytes;
     if (read == 0) break;
     const auto took = std::chrono::steady_clock::now() - started;
-    whole_buffers = whole_buffers ? took < std::chrono::milliseconds(50) : took < std::chrono::milliseconds(2);
+    whole_buffers =
+        whole_buffers ? took < std::chrono::milliseconds(50) : took < std::chrono::milliseconds(2);
     sink.Add(r.buffer.data(), read);
     result.received += read;
     bool abort = false;

@@ -59,7 +59,9 @@ void BackgroundTask::Wait() {
   }
 }
 
-bool BackgroundTask::Finished() const { return WaitForSingleObject(state_->finished.get(), 0) == WAIT_OBJECT_0; }
+bool BackgroundTask::Finished() const {
+  return WaitForSingleObject(state_->finished.get(), 0) == WAIT_OBJECT_0;
+}
 
 bool BackgroundTask::WaitFor(unsigned timeout_ms) {
   return WaitForSingleObject(state_->finished.get(), timeout_ms) == WAIT_OBJECT_0;

@@ -23,7 +23,9 @@ struct StringSink : DownloadSink {
     length = l;
     ++set_length_calls;
   }
-  void Add(const std::uint8_t* p, std::size_t n) override { data.append(reinterpret_cast<const char*>(p), n); }
+  void Add(const std::uint8_t* p, std::size_t n) override {
+    data.append(reinterpret_cast<const char*>(p), n);
+  }
 };
 
 TEST(HttpClient, HeadOfAStaticFile) {
@@ -31,7 +33,8 @@ TEST(HttpClient, HeadOfAStaticFile) {
   HttpClient client;
   const HttpHeadResult head = client.Head(test::NginxUrl() + "small.zip");
   EXPECT_EQ(head.status, 200);
-  EXPECT_EQ(head.content_length, static_cast<std::int64_t>(std::filesystem::file_size(test::NginxRoot() / "small.zip")));
+  EXPECT_EQ(head.content_length,
+            static_cast<std::int64_t>(std::filesystem::file_size(test::NginxRoot() / "small.zip")));
   const HttpHeadResult missing = client.Head(test::NginxUrl() + "nothing-here.zip");
   EXPECT_EQ(missing.status, 404);
 }

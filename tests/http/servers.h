@@ -34,7 +34,8 @@ inline std::string OddItemBase(const std::string& mode, std::int64_t size) {
 // The odd server's content: byte i is (i * 31 + 7) mod 251.
 inline std::string OddBytes(std::int64_t size) {
   std::string s(static_cast<std::size_t>(size), '\0');
-  for (std::int64_t i = 0; i < size; ++i) s[static_cast<std::size_t>(i)] = static_cast<char>((i % 251 * 31 + 7) % 251);
+  for (std::int64_t i = 0; i < size; ++i)
+    s[static_cast<std::size_t>(i)] = static_cast<char>((i % 251 * 31 + 7) % 251);
   return s;
 }
 
@@ -43,10 +44,10 @@ inline std::string ReadWhole(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-#define LK_REQUIRE_SERVERS()                                                 \
-  do {                                                                       \
-    if (::lk::test::NginxUrl().empty() || ::lk::test::OddUrl().empty())       \
-      GTEST_FAIL() << "run through tests/e2e/test_http_downloads.py";        \
+#define LK_REQUIRE_SERVERS()                                            \
+  do {                                                                  \
+    if (::lk::test::NginxUrl().empty() || ::lk::test::OddUrl().empty()) \
+      GTEST_FAIL() << "run through tests/e2e/test_http_downloads.py";   \
   } while (0)
 
 }  // namespace lk::test

@@ -161,7 +161,9 @@ TEST_F(UpdateDownload, TheGetCarriesExactlyOneExtraHeader) {
   struct Sink : DownloadSink {
     std::string text;
     void SetLength(std::int64_t) override {}
-    void Add(const std::uint8_t* p, std::size_t n) override { text.append(reinterpret_cast<const char*>(p), n); }
+    void Add(const std::uint8_t* p, std::size_t n) override {
+      text.append(reinterpret_cast<const char*>(p), n);
+    }
   } sink;
   response.ReadBody(sink, nullptr);
   int connection_lines = 0;

@@ -45,7 +45,8 @@ TEST(ProgressText, DownloadedUnits) {
       {kMiB / 4, -1, "已下载: 0.25 MB\\-1 B"},
       {5 * kGiB, 6 * kGiB, "已下载: 5120.00 MB\\6144 MB"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatDownloaded(c.item, c.total), c.text) << c.item << "/" << c.total;
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatDownloaded(c.item, c.total), c.text) << c.item << "/" << c.total;
 }
 
 TEST(ProgressText, Percent) {
@@ -74,8 +75,7 @@ TEST(ProgressText, BarScaling) {
       {kMax32 + 1, kMax32 + 1, {1073741824, 1073741824}},
       {3 * kGiB / 2, 3 * kGiB, {1610612736, 805306368}},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(ScaleBar(c.position, c.range), c.bar) << c.position << "/" << c.range;
+  for (const auto& c : cases) EXPECT_EQ(ScaleBar(c.position, c.range), c.bar) << c.position << "/" << c.range;
   // Far above 2 GiB the proportion survives.
   const BarState big = ScaleBar(37 * kGiB, 100 * kGiB);
   EXPECT_GT(big.max, 0);

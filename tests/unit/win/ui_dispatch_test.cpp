@@ -168,7 +168,8 @@ TEST(UiDispatch, AnInvokeThatStartedIsWaitedForDespiteCancel) {
 TEST(UiDispatch, AnExceptionFromAPostedClosureGoesToTheErrorHandler) {
   test::UiThread ui;
   std::string message;
-  ui.dispatcher().Invoke([&] { ui.dispatcher().SetErrorHandler([&](const std::string& m) { message = m; }); });
+  ui.dispatcher().Invoke(
+      [&] { ui.dispatcher().SetErrorHandler([&](const std::string& m) { message = m; }); });
   ui.dispatcher().Post([] { throw std::runtime_error("无法写入"); });
   std::string seen;
   ui.dispatcher().Invoke([&] { seen = message; });
