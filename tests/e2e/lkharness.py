@@ -25,11 +25,13 @@ def winpath(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def run_wine(exe, args=(), timeout=60, cwd=None, check=False):
+def run_wine(exe, args=(), timeout=60, cwd=None, check=False, env=None):
     """Runs a Windows program to its end; returns CompletedProcess with text
-    output decoded as UTF-8 (our programs write UTF-8)."""
+    output decoded as UTF-8 (our programs write UTF-8). env: variables added
+    to the environment (Wine hands them to the Windows program)."""
+    full_env = dict(os.environ, **env) if env else None
     proc = subprocess.run([WINE_RUN, exe, *args], cwd=cwd, timeout=timeout,
-                          stdin=subprocess.DEVNULL, capture_output=True)
+                          stdin=subprocess.DEVNULL, capture_output=True, env=full_env)
     proc.stdout = proc.stdout.decode("utf-8", "replace")
     proc.stderr = proc.stderr.decode("utf-8", "replace")
     if check and proc.returncode != 0:
