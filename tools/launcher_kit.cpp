@@ -13,12 +13,16 @@ namespace lk::kit {
 // Each command is defined in its own kit_<name>.cpp.
 extern const Command kEncodeCommand;
 extern const Command kDecodeCommand;
+extern const Command kPackCommand;
+extern const Command kInspectCommand;
 
 namespace {
 
 const Command* const kCommands[] = {
     &kEncodeCommand,
     &kDecodeCommand,
+    &kPackCommand,
+    &kInspectCommand,
 };
 
 void PrintOverview(std::ostream& out) {
