@@ -250,10 +250,14 @@ std::string SkinSourceText(const TGraphicInfo& skin,
                            const std::function<std::string(const SkinItem&, const TImage&)>& image_value) {
   std::string out;
   for (const SkinItem& item : SkinItems()) {
-    std::string key = item.field, value;
+    // Item 30 is written under the key of the field it fills.
+    const std::string key = item.kind != SkinItemKind::ServerListPosition ? item.field
+                            : skin.ServerListType == 1                    ? "ControlServerListPoint"
+                                                                          : "ControlServerList1Point";
+    std::string value;
     switch (item.kind) {
       case SkinItemKind::Switch:
-        value = skin.*std::get<bool TGraphicInfo::*>(item.member) ? "1" : "0";
+        value.push_back(skin.*std::get<bool TGraphicInfo::*>(item.member) ? '1' : '0');
         break;
       case SkinItemKind::Byte:
         value = std::to_string(skin.*std::get<std::uint8_t TGraphicInfo::*>(item.member));
@@ -265,7 +269,6 @@ std::string SkinSourceText(const TGraphicInfo& skin,
           s = skin.*std::get<TSize TGraphicInfo::*>(item.member);
         } else {
           s = skin.*ServerListPositionField(skin.ServerListType);
-          key = skin.ServerListType == 1 ? "ControlServerListPoint" : "ControlServerList1Point";
         }
         value = std::to_string(s.cx) + "," + std::to_string(s.cy);
         break;
