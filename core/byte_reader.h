@@ -49,8 +49,8 @@ class ByteReader {
   Bytes LengthPrefixed32(std::string_view what) {
     const std::int32_t n = I32(what);
     if (n < 0)
-      throw RangeError(std::string(block_) + "损坏: " + std::string(what) + " 的长度 " +
-                       std::to_string(n) + " 为负数");
+      throw RangeError(std::string(block_) + "损坏: " + std::string(what) + " 的长度 " + std::to_string(n) +
+                       " 为负数");
     return Take(static_cast<std::size_t>(n), what);
   }
 

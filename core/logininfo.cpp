@@ -29,8 +29,7 @@ Picture PngHeader(Bytes b) {
       std::memcmp(b.data() + 12, "IHDR", 4) != 0)
     throw Error("PNG 图像损坏: 缺少 IHDR 块");
   const std::uint32_t w = BigEndian32(b.data() + 16), h = BigEndian32(b.data() + 20);
-  if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF)
-    throw Error("PNG 图像损坏: 宽度或高度无效");
+  if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF) throw Error("PNG 图像损坏: 宽度或高度无效");
   Picture p;
   p.width = static_cast<int>(w);
   p.height = static_cast<int>(h);
@@ -66,8 +65,7 @@ std::string ItemName(const SkinItem& item) {
   return "第 " + std::to_string(item.number) + " 项 " + item.field;
 }
 
-ImageRef ReadImage(ByteReader& r, const SkinItem& item, ImageKind kind,
-                   const ImageDecoder& images) {
+ImageRef ReadImage(ByteReader& r, const SkinItem& item, ImageKind kind, const ImageDecoder& images) {
   const std::string name = ItemName(item);
   const Bytes bytes = r.LengthPrefixed32(name);
   if (bytes.empty()) return nullptr;
@@ -122,21 +120,18 @@ void DecodeSkinBlock(Bytes block, TGraphicInfo& info, const ImageDecoder& images
         TSize s;
         s.cx = r.I32(name);
         s.cy = r.I32(name);
-        const auto field = item.kind == SkinItemKind::Size
-                               ? std::get<TSize TGraphicInfo::*>(item.member)
-                               : ServerListPositionField(info.ServerListType);
+        const auto field = item.kind == SkinItemKind::Size ? std::get<TSize TGraphicInfo::*>(item.member)
+                                                           : ServerListPositionField(info.ServerListType);
         info.*field = s;
         break;
       }
       case SkinItemKind::ShortText:
-        info.*std::get<std::string TGraphicInfo::*>(item.member) =
-            GbkToUtf8(r.LengthPrefixed8(name));
+        info.*std::get<std::string TGraphicInfo::*>(item.member) = GbkToUtf8(r.LengthPrefixed8(name));
         break;
       case SkinItemKind::PngImage:
       case SkinItemKind::BmpImage:
         info.*std::get<ImageRef TGraphicInfo::*>(item.member) = ReadImage(
-            r, item, item.kind == SkinItemKind::PngImage ? ImageKind::Png : ImageKind::Bitmap,
-            images);
+            r, item, item.kind == SkinItemKind::PngImage ? ImageKind::Png : ImageKind::Bitmap, images);
         break;
       case SkinItemKind::Font: {
         TFontInfo font;

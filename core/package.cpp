@@ -22,8 +22,7 @@ void PutU32(std::string& out, std::uint32_t v) {
 }
 
 std::string TooLong(const char* what, std::size_t n) {
-  return std::string(what) + " is " + std::to_string(n) +
-         " bytes in code page 936; at most 255 fit";
+  return std::string(what) + " is " + std::to_string(n) + " bytes in code page 936; at most 255 fit";
 }
 
 // 1 byte n, then the text in code page 936.
@@ -57,12 +56,9 @@ void PutImage(std::string& out, const ImageRef& image, ImageKind kind, const cha
     return;
   }
   if (image->Kind != kind)
-    throw Error(std::string(what) + " must be a " + (kind == ImageKind::Png ? "PNG" : "BMP") +
-                " image");
+    throw Error(std::string(what) + " must be a " + (kind == ImageKind::Png ? "PNG" : "BMP") + " image");
   PutLengthPrefixed32(
-      out,
-      std::string_view(reinterpret_cast<const char*>(image->Source.data()), image->Source.size()),
-      what);
+      out, std::string_view(reinterpret_cast<const char*>(image->Source.data()), image->Source.size()), what);
 }
 
 }  // namespace
@@ -81,8 +77,8 @@ PackageCursor::PackageCursor(Bytes file) : file_(file) {
                      " 字节, 容不下数据包尾");
   const std::int32_t p = ReadI32(file, file.size() - 4);
   if (p < 0 || static_cast<std::size_t>(p) > file.size() - 4)
-    throw RangeError(std::string(kDamaged) + "数据包偏移 " + std::to_string(p) +
-                     " 不在文件内 (文件长度 " + std::to_string(file.size()) + ")");
+    throw RangeError(std::string(kDamaged) + "数据包偏移 " + std::to_string(p) + " 不在文件内 (文件长度 " +
+                     std::to_string(file.size()) + ")");
   offset_ = cursor_ = static_cast<std::size_t>(p);
 }
 
@@ -97,12 +93,10 @@ Bytes PackageCursor::NextBlock(bool brand) {
   // The length is compared with the whole file only, as a signed number.
   if (static_cast<std::int64_t>(n) >= static_cast<std::int64_t>(length))
     throw PackageLengthError(brand ? BrandLengthMessage(n, length) : SkinLengthMessage(n, length));
-  if (n < 0)
-    throw RangeError(std::string(kDamaged) + name + "长度 " + std::to_string(n) + " 为负数");
+  if (n < 0) throw RangeError(std::string(kDamaged) + name + "长度 " + std::to_string(n) + " 为负数");
   if (static_cast<std::size_t>(n) > length - cursor_)
-    throw RangeError(std::string(kDamaged) + name + " (偏移 " + std::to_string(cursor_) +
-                     ", 长度 " + std::to_string(n) + ") 超出文件末尾 (文件长度 " +
-                     std::to_string(length) + ")");
+    throw RangeError(std::string(kDamaged) + name + " (偏移 " + std::to_string(cursor_) + ", 长度 " +
+                     std::to_string(n) + ") 超出文件末尾 (文件长度 " + std::to_string(length) + ")");
   const Bytes block = file_.subspan(cursor_, static_cast<std::size_t>(n));
   cursor_ += static_cast<std::size_t>(n);
   return block;
@@ -188,13 +182,11 @@ std::string EncodeSkinBlock(const TGraphicInfo& info) {
       case SkinItemKind::PngImage:
       case SkinItemKind::BmpImage:
         PutImage(out, info.*std::get<ImageRef TGraphicInfo::*>(item.member),
-                 item.kind == SkinItemKind::PngImage ? ImageKind::Png : ImageKind::Bitmap,
-                 item.field);
+                 item.kind == SkinItemKind::PngImage ? ImageKind::Png : ImageKind::Bitmap, item.field);
         break;
       case SkinItemKind::Font:
-        PutLengthPrefixed32(
-            out, EncodeFontInfo(info.*std::get<TFontInfo TGraphicInfo::*>(item.member)),
-            item.field);
+        PutLengthPrefixed32(out, EncodeFontInfo(info.*std::get<TFontInfo TGraphicInfo::*>(item.member)),
+                            item.field);
         break;
       case SkinItemKind::Colour:
         PutU32(out, info.*std::get<TColor TGraphicInfo::*>(item.member));
@@ -207,8 +199,7 @@ std::string EncodeSkinBlock(const TGraphicInfo& info) {
 std::string_view ProgramPart(std::string_view exe) {
   try {
     const PackageLayout layout = LocatePackage(AsBytes(exe));
-    if (layout.further == 32 &&
-        exe.substr(exe.size() - 36, kPackageMark.size()) == kPackageMark)
+    if (layout.further == 32 && exe.substr(exe.size() - 36, kPackageMark.size()) == kPackageMark)
       return exe.substr(0, layout.offset);
   } catch (const Error&) {
     // No package of ours: the whole file is the program.

@@ -21,10 +21,9 @@ enum class SkinItemKind {
   ServerListPosition,  // a TSize filed by ServerListType (item 30)
 };
 
-using SkinMember =
-    std::variant<bool TGraphicInfo::*, std::uint8_t TGraphicInfo::*, TSize TGraphicInfo::*,
-                 std::string TGraphicInfo::*, ImageRef TGraphicInfo::*, TFontInfo TGraphicInfo::*,
-                 TColor TGraphicInfo::*>;
+using SkinMember = std::variant<bool TGraphicInfo::*, std::uint8_t TGraphicInfo::*, TSize TGraphicInfo::*,
+                                std::string TGraphicInfo::*, ImageRef TGraphicInfo::*,
+                                TFontInfo TGraphicInfo::*, TColor TGraphicInfo::*>;
 
 struct SkinItem {
   int number;  // 1..60, the position in the block

@@ -21,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   lk::TLoginInfo login;
   lk::TGraphicInfo graphic;
   const auto result = lk::DecodeLauncherPackage(input, login, graphic, lk::HeaderImageDecoder());
-  if (result.outcome != lk::StartupPackageResult::Outcome::Decoded && result.message.empty())
-    std::abort();
+  if (result.outcome != lk::StartupPackageResult::Outcome::Decoded && result.message.empty()) std::abort();
   return 0;
 }

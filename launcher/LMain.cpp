@@ -45,8 +45,8 @@ void TForm2::Create(HINSTANCE instance, const std::string& title, int show_comma
   const int y = work.top + ((work.bottom - work.top) - h) / 2;
   // The object travels as the creation parameter, so that it is known from
   // the window's first message on.
-  if (!CreateWindowExW(kExStyle, kClassName, Wide(title).c_str(), kStyle, x, y, w, h, nullptr,
-                       nullptr, instance, this))
+  if (!CreateWindowExW(kExStyle, kClassName, Wide(title).c_str(), kStyle, x, y, w, h, nullptr, nullptr,
+                       instance, this))
     throw Error("CreateWindowExW: " + SystemErrorText(GetLastError()));
   ShowWindow(hwnd_, show_command);
   UpdateWindow(hwnd_);

@@ -27,9 +27,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   }
 
   using Outcome = lk::StartupPackageResult::Outcome;
-  const lk::StartupPackageResult package = lk::DecodeLauncherPackage(
-      lk::Bytes(lk::ExeImage.data(), lk::ExeImage.size()), lk::LoginInfo, lk::GraphicInfo,
-      lk::WicImageDecoder());
+  const lk::StartupPackageResult package =
+      lk::DecodeLauncherPackage(lk::Bytes(lk::ExeImage.data(), lk::ExeImage.size()), lk::LoginInfo,
+                                lk::GraphicInfo, lk::WicImageDecoder());
   if (package.outcome == Outcome::Stop) {
     lk::ShowMessageDialog(package.message);
     return 1;

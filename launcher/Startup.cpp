@@ -27,8 +27,8 @@ std::string OwnExecutablePath() {
 
 std::vector<std::uint8_t> ReadLauncherFile(const std::string& path) {
   auto fail = [&](DWORD code) -> Error { return Error(path + "无法读取: " + SystemErrorText(code)); };
-  UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw fail(GetLastError());
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size)) throw fail(GetLastError());
@@ -40,8 +40,7 @@ std::vector<std::uint8_t> ReadLauncherFile(const std::string& path) {
   // image where the file ended rather than leaving zeros in it.
   while (done < bytes.size()) {
     DWORD got = 0;
-    if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
-                  nullptr))
+    if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
       throw fail(GetLastError());
     if (got == 0) break;
     done += got;
@@ -65,8 +64,7 @@ std::string ApplicationTitle() {
 }
 
 void ShowMessageDialog(const std::string& text) {
-  MessageBoxW(GetActiveWindow(), Wide(text).c_str(), Wide(ApplicationTitle()).c_str(),
-              MB_OK | MB_TASKMODAL);
+  MessageBoxW(GetActiveWindow(), Wide(text).c_str(), Wide(ApplicationTitle()).c_str(), MB_OK | MB_TASKMODAL);
 }
 
 }  // namespace lk

@@ -1,8 +1,8 @@
 // PNG and BMP decoding through the Windows Imaging Component. Each call
 // forces the codec of its format, so BMP bytes in a PNG slot (or the other
 // way round) fail like a damaged file instead of being accepted quietly.
-#include <windows.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <cstdio>
 
@@ -38,17 +38,35 @@ class ComPtr {
 // Images larger than this are refused before any buffer is sized by them.
 constexpr UINT64 kMaxPixels = 64ull * 1024 * 1024;
 
+// Wine (and some Windows versions) have no message text for the imaging
+// codes; the common ones get a short text of our own.
+std::string WicErrorText(HRESULT hr) {
+  switch (hr) {
+    case WINCODEC_ERR_UNKNOWNIMAGEFORMAT:
+      return "图像格式无法识别";
+    case WINCODEC_ERR_BADIMAGE:
+      return "图像已损坏";
+    case WINCODEC_ERR_BADHEADER:
+      return "图像文件头已损坏";
+    case WINCODEC_ERR_FRAMEMISSING:
+      return "图像中没有画面";
+    case WINCODEC_ERR_IMAGESIZEOUTOFRANGE:
+      return "图像尺寸超出范围";
+    case WINCODEC_ERR_COMPONENTNOTFOUND:
+      return "没有可用的解码器";
+  }
+  return {};
+}
+
 [[noreturn]] void Fail(const char* format, HRESULT hr) {
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
   std::string text = SystemErrorText(static_cast<DWORD>(hr));
-  if (text.rfind("System error ", 0) == 0) text.clear();  // no text for this code
-  throw Error(std::string(format) + " 图像无法解码: " + (text.empty() ? "" : text + " ") + "(" +
-              code + ")");
+  if (text.rfind("System error ", 0) == 0) text = WicErrorText(hr);
+  throw Error(std::string(format) + " 图像无法解码: " + (text.empty() ? "" : text + " ") + "(" + code + ")");
 }
 
-Picture Decode(Bytes bytes, const GUID& container, const WICPixelFormatGUID& format,
-               const char* name) {
+Picture Decode(Bytes bytes, const GUID& container, const WICPixelFormatGUID& format, const char* name) {
   ComInit com;  // balanced here; a caller's own initialisation stays as it was
   ComPtr<IWICImagingFactory> factory;
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -60,8 +78,7 @@ Picture Decode(Bytes bytes, const GUID& container, const WICPixelFormatGUID& for
   hr = factory->CreateStream(stream.put());
   // WIC only reads through the stream; the cast is for its signature.
   if (SUCCEEDED(hr))
-    hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
-                                      static_cast<DWORD>(bytes.size()));
+    hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
   ComPtr<IWICBitmapDecoder> decoder;
   if (SUCCEEDED(hr)) hr = factory->CreateDecoder(container, nullptr, decoder.put());
   if (SUCCEEDED(hr)) hr = decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand);

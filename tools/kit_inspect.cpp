@@ -22,9 +22,8 @@ std::string Hex(const std::array<std::uint8_t, N>& bytes) {
 }
 
 std::string Describe(const SkinItem&, const TImage& image) {
-  return std::string(image.Kind == ImageKind::Png ? "PNG " : "BMP ") +
-         std::to_string(image.Pixels.width) + "x" + std::to_string(image.Pixels.height) + ", " +
-         std::to_string(image.Source.size()) + " bytes";
+  return std::string(image.Kind == ImageKind::Png ? "PNG " : "BMP ") + std::to_string(image.Pixels.width) +
+         "x" + std::to_string(image.Pixels.height) + ", " + std::to_string(image.Source.size()) + " bytes";
 }
 
 int RunInspect(const Args& args, std::ostream& out, std::ostream&) {

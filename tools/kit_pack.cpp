@@ -16,12 +16,18 @@ int RunPack(const Args& args, std::ostream& out, std::ostream&) {
     const std::string& a = args[i];
     if (i + 1 >= args.size()) throw UsageError("option " + a + " needs a value");
     const std::string& v = args[++i];
-    if (a == "--launcher") launcher = v;
-    else if (a == "--out") output = v;
-    else if (a == "--brand") brand = v;
-    else if (a == "--token") token = v;
-    else if (a == "--skin") skin_folder = v;
-    else throw UsageError("unknown option " + a);
+    if (a == "--launcher")
+      launcher = v;
+    else if (a == "--out")
+      output = v;
+    else if (a == "--brand")
+      brand = v;
+    else if (a == "--token")
+      token = v;
+    else if (a == "--skin")
+      skin_folder = v;
+    else
+      throw UsageError("unknown option " + a);
   }
   if (launcher.empty() || output.empty() || !brand || !token || skin_folder.empty())
     throw UsageError("--launcher, --out, --brand, --token and --skin are all needed");
@@ -38,8 +44,8 @@ int RunPack(const Args& args, std::ostream& out, std::ostream&) {
   const std::string exe = ReadFileBytes(launcher);
   const std::string_view program = ProgramPart(exe);
   WriteFileBytes(output, AppendPackage(program, brand_block, skin_block));
-  out << "packed " << output << ": brand " << brand_block.size() << " bytes, skin "
-      << skin_block.size() << " bytes at offset " << program.size()
+  out << "packed " << output << ": brand " << brand_block.size() << " bytes, skin " << skin_block.size()
+      << " bytes at offset " << program.size()
       << (program.size() != exe.size() ? " (the launcher's old package was replaced)" : "") << "\n";
   return 0;
 }

@@ -15,16 +15,36 @@ namespace lk::kit {
 namespace {
 
 const char* const kSystemColours[] = {
-    "COLOR_SCROLLBAR",       "COLOR_BACKGROUND",        "COLOR_ACTIVECAPTION",
-    "COLOR_INACTIVECAPTION", "COLOR_MENU",              "COLOR_WINDOW",
-    "COLOR_WINDOWFRAME",     "COLOR_MENUTEXT",          "COLOR_WINDOWTEXT",
-    "COLOR_CAPTIONTEXT",     "COLOR_ACTIVEBORDER",      "COLOR_INACTIVEBORDER",
-    "COLOR_APPWORKSPACE",    "COLOR_HIGHLIGHT",         "COLOR_HIGHLIGHTTEXT",
-    "COLOR_BTNFACE",         "COLOR_BTNSHADOW",         "COLOR_GRAYTEXT",
-    "COLOR_BTNTEXT",         "COLOR_INACTIVECAPTIONTEXT", "COLOR_BTNHIGHLIGHT",
-    "COLOR_3DDKSHADOW",      "COLOR_3DLIGHT",           "COLOR_INFOTEXT",
-    "COLOR_INFOBK",          nullptr,                   "COLOR_HOTLIGHT",
-    "COLOR_GRADIENTACTIVECAPTION", "COLOR_GRADIENTINACTIVECAPTION", "COLOR_MENUHILIGHT",
+    "COLOR_SCROLLBAR",
+    "COLOR_BACKGROUND",
+    "COLOR_ACTIVECAPTION",
+    "COLOR_INACTIVECAPTION",
+    "COLOR_MENU",
+    "COLOR_WINDOW",
+    "COLOR_WINDOWFRAME",
+    "COLOR_MENUTEXT",
+    "COLOR_WINDOWTEXT",
+    "COLOR_CAPTIONTEXT",
+    "COLOR_ACTIVEBORDER",
+    "COLOR_INACTIVEBORDER",
+    "COLOR_APPWORKSPACE",
+    "COLOR_HIGHLIGHT",
+    "COLOR_HIGHLIGHTTEXT",
+    "COLOR_BTNFACE",
+    "COLOR_BTNSHADOW",
+    "COLOR_GRAYTEXT",
+    "COLOR_BTNTEXT",
+    "COLOR_INACTIVECAPTIONTEXT",
+    "COLOR_BTNHIGHLIGHT",
+    "COLOR_3DDKSHADOW",
+    "COLOR_3DLIGHT",
+    "COLOR_INFOTEXT",
+    "COLOR_INFOBK",
+    nullptr,
+    "COLOR_HOTLIGHT",
+    "COLOR_GRADIENTACTIVECAPTION",
+    "COLOR_GRADIENTINACTIVECAPTION",
+    "COLOR_MENUHILIGHT",
     "COLOR_MENUBAR",
 };
 
@@ -43,9 +63,7 @@ std::optional<T> Number(std::string_view s) {
   return v;
 }
 
-bool IsSizeField(std::string_view field) {
-  return field.ends_with("Sizet") || field.ends_with("Size");
-}
+bool IsSizeField(std::string_view field) { return field.ends_with("Sizet") || field.ends_with("Size"); }
 
 std::string FloatText(float f) {
   char buf[64];
@@ -68,15 +86,14 @@ struct Place {
   }
 };
 
-ImageRef LoadImage(const std::string& folder, const std::string& name, ImageKind kind,
-                   const Place& at) {
+ImageRef LoadImage(const std::string& folder, const std::string& name, ImageKind kind, const Place& at) {
   if (name.empty()) return nullptr;
   const char* expected = kind == ImageKind::Png ? ".png" : ".bmp";
   std::string lower = name;
   for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   if (!lower.ends_with(expected))
-    at.Fail("image " + name + " must be a " + (kind == ImageKind::Png ? "PNG" : "BMP") +
-            " file (" + expected + ")");
+    at.Fail("image " + name + " must be a " + (kind == ImageKind::Png ? "PNG" : "BMP") + " file (" +
+            expected + ")");
   std::string bytes;
   try {
     bytes = ReadFileBytes(Join(folder, name));
@@ -116,8 +133,8 @@ std::string ColourText(TColor colour) {
                   (colour >> 16) & 0xFF);
     return buf;
   }
-  if (IsSystemColour(colour) && (colour & 0x00FFFF00u) == 0 &&
-      (colour & 0xFF) < std::size(kSystemColours) && kSystemColours[colour & 0xFF])
+  if (IsSystemColour(colour) && (colour & 0x00FFFF00u) == 0 && (colour & 0xFF) < std::size(kSystemColours) &&
+      kSystemColours[colour & 0xFF])
     return kSystemColours[colour & 0xFF];
   char buf[12];
   std::snprintf(buf, sizeof buf, "0x%08X", colour);
@@ -140,8 +157,7 @@ std::optional<TColor> ParseColour(std::string_view text) {
   }
   if (text.size() == 10 && (text.starts_with("0x") || text.starts_with("0X"))) return hex(text.substr(2));
   for (std::size_t i = 0; i < std::size(kSystemColours); ++i)
-    if (kSystemColours[i] && text == kSystemColours[i])
-      return kSystemColourFlag | static_cast<TColor>(i);
+    if (kSystemColours[i] && text == kSystemColours[i]) return kSystemColourFlag | static_cast<TColor>(i);
   return std::nullopt;
 }
 
@@ -195,10 +211,12 @@ TGraphicInfo ReadSkinSource(const std::string& folder) {
       case SkinItemKind::Size:
       case SkinItemKind::ServerListPosition: {
         const std::size_t comma = value.find(',');
-        const auto x = comma == std::string::npos ? std::nullopt
-                                                  : Number<std::int32_t>(std::string_view(value).substr(0, comma));
-        const auto y = comma == std::string::npos ? std::nullopt
-                                                  : Number<std::int32_t>(std::string_view(value).substr(comma + 1));
+        const auto x = comma == std::string::npos
+                           ? std::nullopt
+                           : Number<std::int32_t>(std::string_view(value).substr(0, comma));
+        const auto y = comma == std::string::npos
+                           ? std::nullopt
+                           : Number<std::int32_t>(std::string_view(value).substr(comma + 1));
         if (!x || !y) at.Fail(key + " must be x,y with 32-bit integers, not '" + value + "'");
         if (IsSizeField(key) && (*x < 0 || *y < 0))
           at.Fail(key + " is a size and cannot be negative: '" + value + "'");
@@ -219,8 +237,9 @@ TGraphicInfo ReadSkinSource(const std::string& folder) {
         break;
       case SkinItemKind::Font: {
         const std::size_t comma = value.rfind(',');
-        const auto size = comma == std::string::npos ? std::nullopt
-                                                     : Number<float>(std::string_view(value).substr(comma + 1));
+        const auto size = comma == std::string::npos
+                              ? std::nullopt
+                              : Number<float>(std::string_view(value).substr(comma + 1));
         if (!size || !std::isfinite(*size) || *size < 0)
           at.Fail(key + " must be 'family name, size in points', not '" + value + "'");
         skin.ControltitletxtFont.FamilyName = std::string(Trim(std::string_view(value).substr(0, comma)));
@@ -240,8 +259,8 @@ TGraphicInfo ReadSkinSource(const std::string& folder) {
     if (key == stored)
       skin.*ServerListPositionField(skin.ServerListType) = point.first;
     else if (point.first != TSize{})
-      point.second.Fail(key + " is not stored when ServerListType is " +
-                        std::to_string(skin.ServerListType) + "; the block keeps one position, " + stored);
+      point.second.Fail(key + " is not stored when ServerListType is " + std::to_string(skin.ServerListType) +
+                        "; the block keeps one position, " + stored);
   }
   return skin;
 }
@@ -295,8 +314,7 @@ std::string SkinSourceText(const TGraphicInfo& skin,
 
 void WriteSkinSource(const TGraphicInfo& skin, const std::string& folder) {
   const std::string text = SkinSourceText(skin, [&](const SkinItem& item, const TImage& image) {
-    const std::string name =
-        std::string(item.field) + (image.Kind == ImageKind::Png ? ".png" : ".bmp");
+    const std::string name = std::string(item.field) + (image.Kind == ImageKind::Png ? ".png" : ".bmp");
     WriteFileBytes(Join(folder, name),
                    std::string(reinterpret_cast<const char*>(image.Source.data()), image.Source.size()));
     return name;

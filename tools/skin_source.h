@@ -20,8 +20,8 @@
 // one a value is an error.
 #include <functional>
 #include <optional>
-#include <string_view>
 #include <string>
+#include <string_view>
 
 #include "core/logininfo.h"
 #include "core/skin_items.h"

@@ -14,8 +14,8 @@
 // Handles are printed and read in hex; texts are UTF-8 with newlines as \n.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cwchar>
 #include <string>
 
@@ -32,8 +32,10 @@ std::string Text(HWND h) {
   std::string s = lk::Narrow(std::wstring_view(buf, n > 0 ? static_cast<std::size_t>(n) : 0));
   std::string out;
   for (char c : s) {
-    if (c == '\n') out += "\\n";
-    else if (c != '\r') out += c;
+    if (c == '\n')
+      out += "\\n";
+    else if (c != '\r')
+      out += c;
   }
   return out;
 }
@@ -45,8 +47,8 @@ std::string ClassOf(HWND h) {
 }
 
 BOOL CALLBACK PrintChild(HWND h, LPARAM) {
-  std::printf("child %p id=%d class=%s text=%s\n", static_cast<void*>(h), GetDlgCtrlID(h),
-              ClassOf(h).c_str(), Text(h).c_str());
+  std::printf("child %p id=%d class=%s text=%s\n", static_cast<void*>(h), GetDlgCtrlID(h), ClassOf(h).c_str(),
+              Text(h).c_str());
   return TRUE;
 }
 
@@ -57,10 +59,10 @@ BOOL CALLBACK PrintTop(HWND h, LPARAM) {
   GetWindowRect(h, &r);
   GetClientRect(h, &c);
   const std::string cls = ClassOf(h);
-  std::printf("window %p pid=%lu visible=%d iconic=%d class=%s rect=%ld,%ld,%ld,%ld client=%ldx%ld title=%s\n",
-              static_cast<void*>(h), pid, IsWindowVisible(h) ? 1 : 0, IsIconic(h) ? 1 : 0,
-              cls.c_str(), r.left, r.top, r.right, r.bottom, c.right - c.left, c.bottom - c.top,
-              Text(h).c_str());
+  std::printf(
+      "window %p pid=%lu visible=%d iconic=%d class=%s rect=%ld,%ld,%ld,%ld client=%ldx%ld title=%s\n",
+      static_cast<void*>(h), pid, IsWindowVisible(h) ? 1 : 0, IsIconic(h) ? 1 : 0, cls.c_str(), r.left, r.top,
+      r.right, r.bottom, c.right - c.left, c.bottom - c.top, Text(h).c_str());
   if (cls == "#32770") EnumChildWindows(h, PrintChild, 0);
   return TRUE;
 }

@@ -63,9 +63,9 @@ TEST(BrandBlock, ShortBlockRaisesAndKeepsEarlierFields) {
     bool is_dh, key, name;
   };
   const Case cases[] = {
-      {0, false, false, false},  {1, true, false, false},  {32, true, false, false},
-      {49, true, true, false},   {50, true, true, false},  {53, true, true, false},
-      {54, true, true, true},    {55, true, true, true},   {57, true, true, true},
+      {0, false, false, false}, {1, true, false, false}, {32, true, false, false},
+      {49, true, true, false},  {50, true, true, false}, {53, true, true, false},
+      {54, true, true, true},   {55, true, true, true},  {57, true, true, true},
   };
   for (const Case& c : cases) {
     TLoginInfo info;
@@ -95,7 +95,8 @@ TEST(BrandBlock, WriterRoundTripsAndRefusesTextsThatDoNotFit) {
   info.BrandName += "b";  // 256
   EXPECT_THROW(EncodeBrandBlock(info), Error);
   info.BrandName = "ok";
-  info.BrandAuthorization = std::string(128, '\0') + std::string(64, 'x') + "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二";
+  info.BrandAuthorization = std::string(128, '\0') + std::string(64, 'x') +
+                            "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二";
   EXPECT_THROW(EncodeBrandBlock(info), Error);
   info.BrandAuthorization = "\xF0\x9F\x98\x80";  // an emoji has no code page 936 form
   EXPECT_THROW(EncodeBrandBlock(info), Error);

@@ -116,7 +116,8 @@ TEST_F(PackageTest, FaultsThatAreDecodingErrors) {
       {"file shorter than a trailer", "abc", "容不下数据包尾", false},
       {"skin length field past the end", std::string(10, 'P') + Le32(B + 2) + brand + Le32(10),
        "皮肤数据长度在偏移", true},
-      {"brand block shorter than its counts", File(10, 30, brand.substr(0, 30), S, skin), "品牌数据损坏", false},
+      {"brand block shorter than its counts", File(10, 30, brand.substr(0, 30), S, skin), "品牌数据损坏",
+       false},
   };
   for (const Case& c : cases) {
     const Decoded d = DecodeFile(c.file);

@@ -54,8 +54,7 @@ bool SameField(const TGraphicInfo& a, const TGraphicInfo& b, const SkinItem& ite
       [&](auto member) {
         using T = std::remove_cvref_t<decltype(a.*member)>;
         if constexpr (std::is_same_v<T, ImageRef>)
-          return (!(a.*member) && !(b.*member)) ||
-                 (a.*member && b.*member && *(a.*member) == *(b.*member));
+          return (!(a.*member) && !(b.*member)) || (a.*member && b.*member && *(a.*member) == *(b.*member));
         else
           return a.*member == b.*member;
       },
@@ -129,7 +128,10 @@ TEST(SkinBlock, EveryTruncationKeepsAPrefixOfFields) {
       DecodeSkinBlock(AsBytes(std::string_view(block).substr(0, cut)), g, HeaderImageDecoder());
       ADD_FAILURE() << "no error at cut " << cut;
     } catch (const RangeError& e) {
-      if (cut == 0) EXPECT_NE(std::string(e.what()).find("第 1 项 BrandNameSwitch"), std::string::npos) << e.what();
+      if (cut == 0) {
+        EXPECT_NE(std::string(e.what()).find("第 1 项 BrandNameSwitch"), std::string::npos)
+            << e.what();
+      }
     }
     std::size_t prefix = 0;
     while (prefix < items.size() && SameField(g, full, items[prefix])) ++prefix;
@@ -159,10 +161,11 @@ TEST(SkinBlock, DamagedImageInTheMiddleLeavesEarlierFieldsSet) {
   }
   const auto items = SkinItems();
   for (const SkinItem& item : items) {
-    if (item.number < 12)
+    if (item.number < 12) {
       EXPECT_TRUE(SameField(g, full, item)) << item.field;
-    else
+    } else {
       EXPECT_TRUE(IsEmpty(g, item)) << item.field;
+    }
   }
   // The header decoder refuses it too, with its own text.
   TGraphicInfo h;
@@ -284,9 +287,12 @@ TEST(HeaderImageDecoder, RefusesWhatIsNoImage) {
   EXPECT_EQ(d.Decode(ImageKind::Bitmap, AsBytes(bmp)).width, 6);
   EXPECT_FALSE(d.Decode(ImageKind::Bitmap, AsBytes(bmp)).transparent);
   const std::pair<ImageKind, std::string> bad[] = {
-      {ImageKind::Png, bmp},          {ImageKind::Bitmap, png},
-      {ImageKind::Png, png.substr(0, 20)}, {ImageKind::Bitmap, bmp.substr(0, 20)},
-      {ImageKind::Png, "x"},          {ImageKind::Bitmap, "BM"},
+      {ImageKind::Png, bmp},
+      {ImageKind::Bitmap, png},
+      {ImageKind::Png, png.substr(0, 20)},
+      {ImageKind::Bitmap, bmp.substr(0, 20)},
+      {ImageKind::Png, "x"},
+      {ImageKind::Bitmap, "BM"},
   };
   for (const auto& [kind, bytes] : bad) EXPECT_THROW(d.Decode(kind, AsBytes(bytes)), Error);
 }

@@ -130,12 +130,18 @@ TEST_F(PackInspectTest, PackingAPackedLauncherReplacesItsPackage) {
 
 TEST_F(PackInspectTest, BrandTextsLongerThan255BytesAreRefused) {
   const std::string out = dir.File("x.exe");
-  Result r = Pack(kDemo, out, std::string(85, 'a') + std::string(57, 'b') + "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七");
+  Result r = Pack(kDemo, out,
+                  std::string(85, 'a') + std::string(57, 'b') +
+                      "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三"
+                      "四五六七八九十一二三四五六七");
   // 85 + 57 + 57 * 2 = 256 bytes in code page 936.
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("at most 255"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(fs::path(out)));
-  r = Pack(kDemo, out, std::string(141, 'a') + "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七");
+  r = Pack(kDemo, out,
+           std::string(141, 'a') +
+               "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六"
+               "七八九十一二三四五六七");
   EXPECT_EQ(r.code, 0) << r.err;  // 141 + 114 = 255
 }
 
@@ -214,10 +220,11 @@ TEST_F(PackInspectTest, SkinSourceFaultsNameFileAndLine) {
     EXPECT_NE(r.err.find("skin.txt:2: text"), std::string::npos) << r.err;
   }
   // The same keys with good values pack.
-  WriteFileBytes(skin.File("skin.txt"),
-                 "\xEF\xBB\xBFServerListType = 0\nControlServerList1Point = 5,6\nControlServerListPoint = 0,0\n"
-                 "ControlbackImage = a.png\nControlbutton41Image = b.bmp\nControltitletxtFont = Segoe UI, 9.5\n"
-                 "ControltitletxtColor = COLOR_BTNTEXT\r\n");
+  WriteFileBytes(
+      skin.File("skin.txt"),
+      "\xEF\xBB\xBFServerListType = 0\nControlServerList1Point = 5,6\nControlServerListPoint = 0,0\n"
+      "ControlbackImage = a.png\nControlbutton41Image = b.bmp\nControltitletxtFont = Segoe UI, 9.5\n"
+      "ControltitletxtColor = COLOR_BTNTEXT\r\n");
   const TGraphicInfo g = ReadSkinSource(skin.Path());
   EXPECT_EQ(g.ControlServerList1Point, (TSize{5, 6}));
   EXPECT_EQ(g.ControltitletxtFont.Size, 9.5f);
@@ -231,7 +238,7 @@ TEST(SkinSourceColour, TextFormsRoundTrip) {
     TColor value;
   };
   const Case cases[] = {
-      {"#123456", 0x00563412u},      {"#FFFFFF", 0x00FFFFFFu},        {"COLOR_WINDOWTEXT", 0xFF000008u},
+      {"#123456", 0x00563412u},         {"#FFFFFF", 0x00FFFFFFu},       {"COLOR_WINDOWTEXT", 0xFF000008u},
       {"COLOR_SCROLLBAR", 0xFF000000u}, {"COLOR_MENUBAR", 0xFF00001Eu}, {"0x12345678", 0x12345678u},
       {"0xFF000019", 0xFF000019u},  // system index 25 has no name
   };

@@ -38,7 +38,7 @@ TEST(PngFromBytes, DamagedOrWrongKindRaisesTheDecodersError) {
   flipped[1] = 'X';  // signature
   const std::string cases[] = {
       flipped,
-      png.substr(0, 40),                // cut inside the image data
+      png.substr(0, 40),                 // cut inside the image data
       test::SolidBmp(4, 4, 0x00FFFFFF),  // a bitmap in a PNG slot
       std::string(100, '\0'),
   };
