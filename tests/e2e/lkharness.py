@@ -28,10 +28,16 @@ def winpath(path):
 def run_wine(exe, args=(), timeout=60, cwd=None, check=False):
     """Runs a Windows program to its end; returns CompletedProcess with text
     output decoded as UTF-8 (our programs write UTF-8)."""
-    proc = subprocess.run([WINE_RUN, exe, *args], cwd=cwd, timeout=timeout,
-                          stdin=subprocess.DEVNULL, capture_output=True)
-    proc.stdout = proc.stdout.decode("utf-8", "replace")
-    proc.stderr = proc.stderr.decode("utf-8", "replace")
+    # Output goes to files, not pipes: a GUI program may be the one that
+    # starts Wine's desktop process (explorer.exe /desktop), which inherits
+    # its handles and outlives it, so a pipe would never reach end-of-file.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.run([WINE_RUN, exe, *args], cwd=cwd, timeout=timeout,
+                              stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        out.seek(0)
+        err.seek(0)
+        proc.stdout = out.read().decode("utf-8", "replace")
+        proc.stderr = err.read().decode("utf-8", "replace")
     if check and proc.returncode != 0:
         raise AssertionError(f"{exe} {args} exited {proc.returncode}: {proc.stderr}")
     return proc
