@@ -1,5 +1,5 @@
 // Decoders of the brand block and the skin block. Every read goes through
-// BlockReader, which refuses to read past the block: package bytes come
+// ByteReader, which refuses to read past the block: package bytes come
 // from a file anyone can edit.
 #include "core/logininfo.h"
 

@@ -25,6 +25,7 @@ class StartupTest(h.TempDirTestCase):
         self.tag = str(os.getpid())
         self.started = []    # Popen objects of the launchers started here
         self.ours = set()    # window titles that belong to this test
+        self.pids = set()    # Windows process ids to end at the end
         self.addCleanup(self.end_everything)
 
     # --- helpers ----------------------------------------------------------
@@ -56,7 +57,9 @@ class StartupTest(h.TempDirTestCase):
         try:
             for w in h.top_windows():
                 if w.title in self.ours and w.cls in ("TForm2", "#32770"):
-                    h.terminate_process(w.pid)
+                    self.pids.add(w.pid)
+            for pid in self.pids:
+                h.terminate_process(pid)
         finally:
             for p in self.started:
                 try:
@@ -125,6 +128,21 @@ class StartupTest(h.TempDirTestCase):
         h.press_button(box, IDOK)
         self.assertNotEqual(p.wait(timeout=30), 0)
         self.assertEqual(self.message_boxes(exe), [])
+
+    def test_negative_brand_length_is_shown_then_an_untitled_window_opens(self):
+        exe = self.pack("lk_neg", "负长度" + self.tag)
+        data = bytearray(h.read_bytes(exe))
+        struct.pack_into("<i", data, package_offset(data), -2)
+        h.write_bytes(exe, bytes(data))
+        self.start(exe)
+        box = h.wait_until(lambda: self.message_boxes(exe), what="the decoding error")[0]
+        self.pids.add(box.pid)
+        self.assertIn("启动器数据损坏: 品牌数据长度 -2 为负数", box.texts())
+        h.press_button(box, IDOK)
+        # Neither block was decoded: the window opens with an empty title.
+        window = h.wait_until(lambda: [w for w in h.find_windows(cls="TForm2", visible=True)
+                                       if w.pid == box.pid], what="the untitled window")
+        self.assertEqual(window[0].title, "")
 
     def test_impossible_skin_length_shows_the_skin_message(self):
         exe = self.pack("lk_skin", "皮肤长度" + self.tag)

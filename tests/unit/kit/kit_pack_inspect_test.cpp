@@ -252,3 +252,29 @@ TEST(SkinSourceColour, TextFormsRoundTrip) {
 
 }  // namespace
 }  // namespace lk::kit
+
+namespace lk::kit {
+namespace {
+
+TEST(PackInspectUsage, MissingArgumentsAreUsageErrors) {
+  const Args cases[] = {
+      {"pack"},
+      {"pack", "--launcher", "a.exe", "--out", "b.exe", "--brand", "x", "--token", "t"},
+      {"pack", "--launcher"},
+      {"pack", "--colour", "red"},
+      {"inspect"},
+      {"inspect", "a.exe", "b.exe"},
+      {"inspect", "a.exe", "--extract"},
+  };
+  for (const Args& args : cases) {
+    const Result r = RunKit(args);
+    EXPECT_EQ(r.code, 2) << args.size();
+    EXPECT_NE(r.err.find("Usage: launcher-kit " + args[0]), std::string::npos) << r.err;
+  }
+  const Result r = RunKit({"inspect", "/no/such/launcher.exe"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cannot open /no/such/launcher.exe"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace lk::kit
