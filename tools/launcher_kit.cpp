@@ -14,6 +14,8 @@ namespace lk::kit {
 extern const Command kEncodeCommand;
 extern const Command kDecodeCommand;
 extern const Command kInfCommand;
+extern const Command kPackCommand;
+extern const Command kInspectCommand;
 
 namespace {
 
@@ -21,6 +23,8 @@ const Command* const kCommands[] = {
     &kEncodeCommand,
     &kDecodeCommand,
     &kInfCommand,
+    &kPackCommand,
+    &kInspectCommand,
 };
 
 void PrintOverview(std::ostream& out) {

@@ -1,0 +1,108 @@
+// wininspect: looks at and drives top-level windows from outside, for the
+// end-to-end tests (under Wine, as on Windows).
+//
+//   wininspect list                 one line per top-level window:
+//       window <hwnd> pid=<pid> visible=<0|1> iconic=<0|1> class=<class>
+//              rect=<l,t,r,b> client=<w>x<h> title=<title>
+//     and for each dialog (class #32770) one line per child:
+//       child <hwnd> id=<id> class=<class> text=<text>
+//   wininspect press <hwnd> <id>    presses button <id> of dialog <hwnd>
+//   wininspect show <hwnd> <cmd>    ShowWindow(<hwnd>, <cmd>)
+//   wininspect close <hwnd>         posts WM_CLOSE
+//   wininspect terminate <pid>      ends a process
+//   wininspect foreground           prints the foreground window
+// Handles are printed and read in hex; texts are UTF-8 with newlines as \n.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "platform/text.h"
+
+namespace {
+
+std::string Text(HWND h) {
+  wchar_t buf[2048];
+  // For a window of another process GetWindowTextW reads the text the
+  // system keeps and sends no message, so a busy or hung program cannot
+  // stall the listing. Static controls and titles keep their text there.
+  const int n = GetWindowTextW(h, buf, 2048);
+  std::string s = lk::Narrow(std::wstring_view(buf, n > 0 ? static_cast<std::size_t>(n) : 0));
+  std::string out;
+  for (char c : s) {
+    if (c == '\n')
+      out += "\\n";
+    else if (c != '\r')
+      out += c;
+  }
+  return out;
+}
+
+std::string ClassOf(HWND h) {
+  wchar_t buf[256];
+  const int n = GetClassNameW(h, buf, 256);
+  return lk::Narrow(std::wstring_view(buf, n > 0 ? static_cast<std::size_t>(n) : 0));
+}
+
+BOOL CALLBACK PrintChild(HWND h, LPARAM) {
+  std::printf("child %p id=%d class=%s text=%s\n", static_cast<void*>(h), GetDlgCtrlID(h), ClassOf(h).c_str(),
+              Text(h).c_str());
+  return TRUE;
+}
+
+BOOL CALLBACK PrintTop(HWND h, LPARAM) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  RECT r{}, c{};
+  GetWindowRect(h, &r);
+  GetClientRect(h, &c);
+  const std::string cls = ClassOf(h);
+  std::printf(
+      "window %p pid=%lu visible=%d iconic=%d class=%s rect=%ld,%ld,%ld,%ld client=%ldx%ld title=%s\n",
+      static_cast<void*>(h), pid, IsWindowVisible(h) ? 1 : 0, IsIconic(h) ? 1 : 0, cls.c_str(), r.left, r.top,
+      r.right, r.bottom, c.right - c.left, c.bottom - c.top, Text(h).c_str());
+  if (cls == "#32770") EnumChildWindows(h, PrintChild, 0);
+  return TRUE;
+}
+
+HWND ParseHwnd(const wchar_t* s) {
+  return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::wcstoull(s, nullptr, 16)));
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: wininspect list|press|show|close|terminate|foreground ...\n");
+    return 2;
+  }
+  const std::wstring cmd = argv[1];
+  if (cmd == L"list") {
+    EnumWindows(PrintTop, 0);
+  } else if (cmd == L"press" && argc == 4) {
+    HWND dlg = ParseHwnd(argv[2]);
+    const int id = std::wcstol(argv[3], nullptr, 10);
+    HWND button = GetDlgItem(dlg, id);
+    if (!IsWindow(dlg)) return 1;
+    PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  } else if (cmd == L"show" && argc == 4) {
+    if (!ShowWindow(ParseHwnd(argv[2]), std::wcstol(argv[3], nullptr, 10)) && !IsWindow(ParseHwnd(argv[2])))
+      return 1;
+  } else if (cmd == L"close" && argc == 3) {
+    if (!PostMessageW(ParseHwnd(argv[2]), WM_CLOSE, 0, 0)) return 1;
+  } else if (cmd == L"terminate" && argc == 3) {
+    HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+    if (!p) return 1;
+    const BOOL ok = TerminateProcess(p, 99);
+    CloseHandle(p);
+    return ok ? 0 : 1;
+  } else if (cmd == L"foreground") {
+    std::printf("%p\n", static_cast<void*>(GetForegroundWindow()));
+  } else {
+    std::fprintf(stderr, "wininspect: bad command\n");
+    return 2;
+  }
+  return 0;
+}
