@@ -1,5 +1,7 @@
 #include "core/manifest.h"
 
+#include <algorithm>
+
 #include "platform/error.h"
 
 namespace lk {
@@ -84,8 +86,13 @@ std::string DecodeManifestBody(Bytes body) {
       units.push_back(static_cast<char16_t>(body[i] | (body[i + 1] << 8)));
     return Utf16ToUtf8(units);
   }
+  // In the ANSI code page a NUL ends the text, as the system's string
+  // conversions of narrow text do. So UTF-16 without its little-endian mark
+  // (every other byte NUL) reads as no text, not as bracket-and-equals
+  // fragments between NULs.
+  const auto nul = std::find(body.begin(), body.end(), std::uint8_t{0});
   try {
-    return GbkToUtf8(body);
+    return GbkToUtf8(body.first(static_cast<std::size_t>(nul - body.begin())));
   } catch (const EncodingError&) {
     return std::string();
   }

@@ -36,7 +36,9 @@ class ManifestIni {
 };
 
 // The body's text by its first bytes: EF BB BF (at least 3 bytes) UTF-8,
-// else FF FE (at least 2 bytes) UTF-16 little-endian, else code page 936.
+// else FF FE (at least 2 bytes) UTF-16 little-endian, else code page 936,
+// whose text ends at the first NUL byte (so UTF-16 big-endian, or without a
+// mark, gives no text rather than fragments between NULs).
 // The byte-order mark is dropped; undecodable bytes become U+FFFD, and a
 // body that yields no character at all gives the empty text.
 std::string DecodeManifestBody(Bytes body);
