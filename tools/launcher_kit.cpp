@@ -13,12 +13,14 @@ namespace lk::kit {
 // Each command is defined in its own kit_<name>.cpp.
 extern const Command kEncodeCommand;
 extern const Command kDecodeCommand;
+extern const Command kPublishCommand;
 
 namespace {
 
 const Command* const kCommands[] = {
     &kEncodeCommand,
     &kDecodeCommand,
+    &kPublishCommand,
 };
 
 void PrintOverview(std::ostream& out) {
