@@ -191,7 +191,10 @@ void ZipWriter::Finish() {
     }
     Out h;
     h.u32(0x02014b50);
-    h.u16(big || e.zip64_local ? 45 : 20);  // made by MS-DOS, so attributes are DOS attributes
+    // "Made by Unix", as Info-ZIP and Python write on Linux: Info-ZIP's
+    // unzip converts the names of archives made by MS-DOS from the OEM code
+    // page even when the UTF-8 flag is set. Windows tools follow the flag.
+    h.u16((3u << 8) | (big || e.zip64_local ? 45u : 20u));
     h.u16(big || e.zip64_local ? 45 : 20);
     h.u16(e.directory ? kFlagUtf8 : (kFlagUtf8 | kFlagDescriptor));
     h.u16(e.directory ? 0 : 8);
@@ -205,7 +208,8 @@ void ZipWriter::Finish() {
     h.u16(0);
     h.u16(0);
     h.u16(0);
-    h.u32(e.directory ? 0x10 : 0x20);
+    // Unix mode in the high half, DOS attributes in the low half.
+    h.u32(e.directory ? ((040755u << 16) | 0x10u) : ((0100644u << 16) | 0x20u));
     h.u32(big ? kMax32 : Clamp32(e.offset));
     h.text(e.name);
     h.b.insert(h.b.end(), x.b.begin(), x.b.end());
