@@ -135,4 +135,13 @@ bool ReadManifestText(Bytes body, ManifestIni& store) {
   return seen;
 }
 
+ManifestAnswer ReadManifestAnswer(int status, Bytes body, ManifestIni& store) {
+  ManifestAnswer answer;
+  if (status == 200)
+    answer.entries = ReadManifestText(body, store);
+  else
+    answer.message = "请求失败，状态码：" + std::to_string(status);
+  return answer;
+}
+
 }  // namespace lk

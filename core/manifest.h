@@ -51,4 +51,14 @@ std::string DecodeManifestBody(Bytes body);
 // what store holds already. Never throws.
 bool ReadManifestText(Bytes body, ManifestIni& store);
 
+// What FetchManifest does with the answer to its GET: a 200 body is read
+// into store (result: an entry line was seen); any other status leaves store
+// as it was, gives false and the message to show, "请求失败，状态码：" and
+// the status in decimal.
+struct ManifestAnswer {
+  bool entries = false;
+  std::string message;  // empty unless the status was not 200
+};
+ManifestAnswer ReadManifestAnswer(int status, Bytes body, ManifestIni& store);
+
 }  // namespace lk

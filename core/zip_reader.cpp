@@ -245,8 +245,10 @@ void ZipReader::Extract(const ZipEntry& entry, const std::function<void(Bytes)>&
     std::vector<std::uint8_t> out(kBlock);
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {
-      if (z.avail_in == 0) {
-        if (left == 0) throw bad("compressed data ends early");
+      // Input runs out before output: inflate may still hold output from
+      // the last block, so it is called again before the data counts as
+      // ended early (it then answers Z_BUF_ERROR).
+      if (z.avail_in == 0 && left > 0) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, kBlock));
         source_.ReadAt(at, in.data(), n);
         at += n;
@@ -266,7 +268,11 @@ void ZipReader::Extract(const ZipEntry& entry, const std::function<void(Bytes)>&
         produced += n;
         sink(chunk);
       }
-      if (rc == Z_BUF_ERROR && z.avail_in != 0) throw bad("damaged compressed data");
+      if (rc == Z_BUF_ERROR) {
+        // No progress was possible with fresh output space.
+        if (z.avail_in != 0) throw bad("damaged compressed data");
+        if (left == 0) throw bad("compressed data ends early");
+      }
     }
   }
   if (produced != entry.uncompressed_size) throw bad("less data than its declared size");

@@ -132,6 +132,24 @@ TEST(ManifestText, ReadsIntoWhatTheStoreHolds) {
   EXPECT_EQ(DumpOf(ini).size(), 3u);
 }
 
+TEST(ManifestAnswer, OnlyA200BodyIsRead) {
+  ManifestIni ini;
+  ini.WriteString("UpdateData", "Count", "1");
+  ManifestAnswer a = ReadManifestAnswer(404, AsBytes("[UpdateData]\nCount=7\n"), ini);
+  EXPECT_FALSE(a.entries);
+  EXPECT_EQ(a.message, "请求失败，状态码：404");
+  EXPECT_EQ(ini.ReadString("UpdateData", "Count"), "1");
+  a = ReadManifestAnswer(500, AsBytes(""), ini);
+  EXPECT_EQ(a.message, "请求失败，状态码：500");
+  a = ReadManifestAnswer(200, AsBytes("<html></html>"), ini);
+  EXPECT_FALSE(a.entries);
+  EXPECT_EQ(a.message, "");
+  a = ReadManifestAnswer(200, AsBytes("[UpdateData]\nCount=7\n"), ini);
+  EXPECT_TRUE(a.entries);
+  EXPECT_EQ(a.message, "");
+  EXPECT_EQ(ini.ReadString("UpdateData", "Count"), "7");
+}
+
 TEST(ManifestIni, CaseInsensitiveLastWinsAbsentIsEmpty) {
   ManifestIni ini;
   EXPECT_EQ(ini.ReadString("UpdateData", "Count"), "");
