@@ -52,14 +52,13 @@ void WriteEntry(const ZipReader& zip, const ZipEntry& entry, const std::string& 
   }
 }
 
-}  // namespace
-
-std::string FileDigest(const std::string& path) noexcept {
+// The digest text of the file at path, read through block; the empty text
+// on any failure.
+std::string DigestWith(const std::string& path, std::vector<std::uint8_t>& block) noexcept {
   try {
     if (!IsRegularFile(path)) return std::string();
     InFile file(path);
     Sha256 hash;
-    std::vector<std::uint8_t> block(kDigestBlock);
     for (;;) {
       const std::size_t n = file.Read(block.data(), block.size());
       if (n == 0) break;
@@ -72,14 +71,36 @@ std::string FileDigest(const std::string& path) noexcept {
   }
 }
 
+}  // namespace
+
+std::string FileDigest(const std::string& path) noexcept {
+  try {
+    std::vector<std::uint8_t> block(kDigestBlock);
+    return DigestWith(path, block);
+  } catch (...) {
+    return std::string();
+  }
+}
+
 std::vector<std::string> FileDigests(const std::vector<std::string>& paths) {
   std::vector<std::string> results(paths.size());
   if (paths.empty()) return results;
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const std::size_t workers = std::min<std::size_t>(paths.size(), std::min(cores, 8u));
+  // Two workers per core: opening a file waits on the system (under Wine on
+  // the wineserver) rather than on the CPU, and overlapping those waits made
+  // a 3,000-file check about a quarter faster than one worker per core.
+  const std::size_t workers = std::min<std::size_t>(paths.size(), std::min(cores * 2, 8u));
   std::atomic<std::size_t> next{0};
   auto work = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < paths.size();) results[i] = FileDigest(paths[i]);
+    // One block per worker for all its files: a fresh megabyte per file
+    // costs more than hashing a small file (under Wine, several times more).
+    std::vector<std::uint8_t> block;
+    try {
+      block.resize(kDigestBlock);
+    } catch (...) {
+      block.resize(64 * 1024);
+    }
+    for (std::size_t i; (i = next.fetch_add(1)) < paths.size();) results[i] = DigestWith(paths[i], block);
   };
   std::vector<std::thread> threads;
   threads.reserve(workers - 1);

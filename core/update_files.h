@@ -13,8 +13,9 @@ namespace lk {
 // missing, is a folder, is locked or cannot be read; never throws.
 std::string FileDigest(const std::string& path) noexcept;
 
-// FileDigest of every path, computed by a few worker threads at once (an
-// update check hashes many files); results in the order of paths.
+// FileDigest of every path, computed by worker threads at once (two per
+// core, at most eight: an update check hashes many files); results in the
+// order of paths.
 std::vector<std::string> FileDigests(const std::vector<std::string>& paths);
 
 // Creates folder with its missing parents (throws Error when impossible),
