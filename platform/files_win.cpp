@@ -132,7 +132,7 @@ void CreateDirectories(const std::string& path) {
 }
 
 void MoveReplacing(const std::string& from, const std::string& to) {
-  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING))
     Fail(to, "cannot be replaced", GetLastError());
 }
 

@@ -203,7 +203,10 @@ TEST(ZipReader, OutputPendingAfterTheLastInputIsRead) {
   auto content = [&](std::size_t i) {
     const std::size_t size = 120000 + i * 211;
     std::string s = noise.substr(i * 97 % 50000, size / 2);
-    while (s.size() < size) s += "map tile " + std::to_string(i) + " ";
+    std::string word("map tile ");
+    word += std::to_string(i);
+    word += ' ';
+    while (s.size() < size) s += word;
     s.resize(size);
     return s;
   };
