@@ -3,6 +3,7 @@
 //   bench_update_files digest <file>
 //   bench_update_files digests <list-file>   one UTF-8 path per line
 //   bench_update_files extract <archive> <folder>
+//   bench_update_files inflate <archive>     every entry read, nothing written
 // Prints "ms=<elapsed> result=<digest, count or ->".
 #include <chrono>
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "core/update_files.h"
+#include "core/zip_reader.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "tools/launcher_kit.h"
 
@@ -47,6 +50,16 @@ int wmain(int argc, wchar_t** argv) {
       for (const std::string& d : digests) empty += d.empty();
       std::printf("ms=%.1f result=%zu\n", ms, digests.size() - empty);
       return empty ? 1 : 0;
+    }
+    if (args.size() == 2 && args[0] == "inflate") {
+      const auto t = std::chrono::steady_clock::now();
+      lk::InFile file(args[1]);
+      lk::FileZipSource source(file);
+      lk::ZipReader zip(source, args[1]);
+      std::uint64_t total = 0;
+      for (const lk::ZipEntry& e : zip.entries()) zip.Extract(e, [&](lk::Bytes b) { total += b.size(); });
+      std::printf("ms=%.1f result=%llu\n", Since(t), static_cast<unsigned long long>(total));
+      return 0;
     }
     if (args.size() == 3 && args[0] == "extract") {
       const auto t = std::chrono::steady_clock::now();
