@@ -60,11 +60,11 @@ TShieldStart OpenShield(const std::string& launcherFolder, std::int32_t CloudShi
 
   const std::string settingsPath = launcherFolder + "Shield.rc";
   const std::string libraryPath = launcherFolder + "clinkAPI.dll";
-  if (!FileExists(settingsPath)) {
+  if (!IsRegularFile(settingsPath)) {
     showMessage(settingsPath + "不存在");
     return state;
   }
-  if (!FileExists(libraryPath)) {
+  if (!IsRegularFile(libraryPath)) {
     showMessage(libraryPath + "不存在");
     return state;
   }

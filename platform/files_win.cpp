@@ -1,36 +1,168 @@
-#include "platform/files.h"
-
+// Files through the Win32 W functions.
 #include <windows.h>
 
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 
 namespace lk {
+namespace {
 
-bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+[[noreturn]] void Fail(const std::string& path, const char* what, DWORD code) {
+  throw Error(path + ": " + what + ": " + SystemErrorText(code));
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw Error(SystemErrorText(GetLastError()));
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) throw Error(SystemErrorText(GetLastError()));
-  if (size.QuadPart > 0x7FFFFFFF) throw RangeError("File too large: " + path);
-  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-  std::size_t done = 0;
-  while (done < bytes.size()) {
+DWORD Attributes(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()); }
+
+}  // namespace
+
+struct InFile::Impl {
+  std::string path;
+  UniqueFile file;
+};
+
+InFile::InFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
+  impl_->path = path;
+  impl_->file.reset(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!impl_->file) Fail(path, "cannot open", GetLastError());
+}
+InFile::~InFile() = default;
+InFile::InFile(InFile&&) noexcept = default;
+InFile& InFile::operator=(InFile&&) noexcept = default;
+
+const std::string& InFile::path() const { return impl_->path; }
+
+std::uint64_t InFile::Size() const {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(impl_->file.get(), &size)) Fail(impl_->path, "cannot read the size", GetLastError());
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::size_t InFile::Read(std::uint8_t* buffer, std::size_t n) {
+  const DWORD want = static_cast<DWORD>(n > 0x40000000u ? 0x40000000u : n);
+  DWORD got = 0;
+  if (!ReadFile(impl_->file.get(), buffer, want, &got, nullptr)) Fail(impl_->path, "cannot read", GetLastError());
+  return got;
+}
+
+void InFile::ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t n) {
+  while (n > 0) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD want = static_cast<DWORD>(n > 0x40000000u ? 0x40000000u : n);
     DWORD got = 0;
-    if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr))
-      throw Error(SystemErrorText(GetLastError()));
-    if (got == 0) break;
-    done += got;
+    if (!ReadFile(impl_->file.get(), buffer, want, &got, &at)) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_HANDLE_EOF) throw RangeError(impl_->path + ": the file ends early");
+      Fail(impl_->path, "cannot read", code);
+    }
+    if (got == 0) throw RangeError(impl_->path + ": the file ends early");
+    buffer += got;
+    offset += got;
+    n -= got;
   }
-  bytes.resize(done);
-  return bytes;
+}
+
+struct OutFile::Impl {
+  std::string path;
+  UniqueFile file;
+};
+
+OutFile::OutFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
+  impl_->path = path;
+  impl_->file.reset(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!impl_->file) Fail(path, "cannot create", GetLastError());
+}
+OutFile::~OutFile() = default;
+OutFile::OutFile(OutFile&&) noexcept = default;
+OutFile& OutFile::operator=(OutFile&&) noexcept = default;
+
+void OutFile::Write(const std::uint8_t* data, std::size_t n) {
+  while (n > 0) {
+    const DWORD want = static_cast<DWORD>(n > 0x40000000u ? 0x40000000u : n);
+    DWORD done = 0;
+    if (!WriteFile(impl_->file.get(), data, want, &done, nullptr))
+      Fail(impl_->path, "cannot write", GetLastError());
+    data += done;
+    n -= done;
+  }
+}
+
+void OutFile::Close() {
+  HANDLE h = impl_->file.get();
+  if (!h) return;
+  // CloseHandle reports little; the last write error shows up in the writes.
+  impl_->file.reset();
+}
+
+bool PathExists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsDirectory(const std::string& path) {
+  const DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsRegularFile(const std::string& path) {
+  const DWORD a = Attributes(path);
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void CreateDirectories(const std::string& path) {
+  if (path.empty() || IsDirectory(path)) return;
+  // Walk up to the first existing parent, then create downwards, so the
+  // error names the folder that could not be made.
+  std::wstring w = Wide(path);
+  while (!w.empty() && (w.back() == L'\\' || w.back() == L'/')) w.pop_back();
+  const std::size_t cut = w.find_last_of(L"\\/");
+  if (cut != std::wstring::npos && cut > 0) {
+    const std::wstring parent = w.substr(0, cut);
+    // A bare drive ("C:") or a UNC root is not created.
+    if (!(parent.size() == 2 && parent[1] == L':') && parent.find_first_not_of(L"\\/") != std::wstring::npos)
+      CreateDirectories(Narrow(parent));
+  }
+  if (!CreateDirectoryW(w.c_str(), nullptr)) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS && IsDirectory(path)) return;
+    Fail(path, "cannot create the folder", code);
+  }
+}
+
+void MoveReplacing(const std::string& from, const std::string& to) {
+  if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING))
+    Fail(to, "cannot be replaced", GetLastError());
+}
+
+bool RemoveFile(const std::string& path) noexcept {
+  try {
+    return DeleteFileW(Wide(path).c_str()) != 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool RemoveEmptyDirectory(const std::string& path) noexcept {
+  try {
+    return RemoveDirectoryW(Wide(path).c_str()) != 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool DirectoryHasEntries(const std::string& path) {
+  // "*.*" with FindFirstFileW lists every entry, hidden and system ones too.
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW(Wide(JoinPath(path, "*.*")).c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  UniqueAny<HANDLE, FindCloseFn> find(h);
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") return true;
+  } while (FindNextFileW(find.get(), &found));
+  return false;
 }
 
 }  // namespace lk

@@ -16,15 +16,13 @@ extern const Command kDecodeCommand;
 extern const Command kInfCommand;
 extern const Command kPackCommand;
 extern const Command kInspectCommand;
+extern const Command kPublishCommand;
 
 namespace {
 
 const Command* const kCommands[] = {
-    &kEncodeCommand,
-    &kDecodeCommand,
-    &kInfCommand,
-    &kPackCommand,
-    &kInspectCommand,
+    &kPackCommand,   &kInspectCommand, &kInfCommand,
+    &kPublishCommand, &kEncodeCommand, &kDecodeCommand,
 };
 
 void PrintOverview(std::ostream& out) {

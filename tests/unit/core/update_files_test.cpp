@@ -1,0 +1,260 @@
+// Digests of local files, unpacking update archives and tidying folders,
+// against real files in a temp folder (host, and Windows under Wine).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "core/update_files.h"
+#include "core/zip_writer.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/sha256.h"
+#include "tests/support/temp_dir.h"
+
+namespace lk {
+namespace {
+
+using test::PathOf;
+using test::ReadTestFile;
+using test::WriteTestFile;
+
+std::string LongText() {
+  std::string s;
+  for (int i = 0; i < 400; ++i) s += "更新文件 update data line\n";
+  return s;
+}
+
+std::string AllBytes() {
+  std::string s;
+  for (int i = 0; i < 256; ++i) s += static_cast<char>(i);
+  return s;
+}
+
+void CopyFixture(const std::string& name, const std::string& to) {
+  WriteTestFile(to, ReadTestFile(test::FixturePath("zip/" + name)));
+}
+
+std::string MakeArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
+  std::string bytes;
+  ZipWriter w([&](Bytes b) { bytes.append(reinterpret_cast<const char*>(b.data()), b.size()); });
+  for (const auto& [name, content] : files) w.AddFile(name, AsBytes(content));
+  w.Finish();
+  WriteTestFile(path, bytes);
+  return bytes;
+}
+
+// Every file below root (relative, "/"-separated), to find stray temporary
+// files and writes outside the target.
+std::vector<std::string> Tree(const std::string& root) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(PathOf(root))) {
+    std::string rel = test::Utf8Of(std::filesystem::relative(e.path(), PathOf(root)));
+    for (char& c : rel)
+      if (c == '\\') c = '/';
+    out.push_back(rel + (e.is_directory() ? "/" : ""));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST(FileDigest, HashesWholeFilesAndNeverRaises) {
+  test::PortableTempDir dir;
+  WriteTestFile(dir.File("abc.txt"), "abc");
+  WriteTestFile(dir.File("empty.txt"), "");
+  EXPECT_EQ(FileDigest(dir.File("abc.txt")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(FileDigest(dir.File("empty.txt")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(FileDigest(dir.File("missing.txt")), "");
+  EXPECT_EQ(FileDigest(dir.path()), "");
+  EXPECT_EQ(FileDigest(""), "");
+  // Larger than one read block: the digest of the concatenation, the same
+  // as a one-shot hash of the bytes.
+  std::string big(3 * 1024 * 1024 + 17, 'x');
+  for (std::size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i / 4096);
+  WriteTestFile(dir.File("big.bin"), big);
+  std::string in_memory;
+  {
+    Sha256 h;
+    h.Update(AsBytes(big));
+    const Sha256Digest d = h.Final();
+    in_memory = ToLowerHex(Bytes(d.data(), d.size()));
+  }
+  EXPECT_EQ(FileDigest(dir.File("big.bin")), in_memory);
+}
+
+TEST(FileDigest, ManyFilesComeBackInTheCallersOrder) {
+  test::PortableTempDir dir;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 40; ++i) {
+    paths.push_back(dir.File("数据/f" + std::to_string(i) + ".dat"));
+    WriteTestFile(paths.back(), std::string(1000 + i * 3000, static_cast<char>('a' + i % 26)));
+  }
+  paths.insert(paths.begin() + 5, dir.File("missing.dat"));
+  const std::vector<std::string> many = FileDigests(paths);
+  ASSERT_EQ(many.size(), paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_EQ(many[i], FileDigest(paths[i])) << i;
+  EXPECT_EQ(many[5], "");
+  EXPECT_NE(many[0], many[1]);
+  EXPECT_TRUE(FileDigests({}).empty());
+}
+
+struct ExtractCase {
+  const char* fixture;
+  std::vector<std::string> tree;  // after unpacking, folders end in "/"
+};
+
+TEST(ExtractPackage, UnpacksArchivesOfOtherToolsAndDeletesThem) {
+  const ExtractCase cases[] = {
+      {"infozip.zip",
+       {"readme.txt", "数据/", "数据/说明.txt", "数据/子目录/", "数据/子目录/a.dat", "空目录/"}},
+      {"infozip_zip64.zip",
+       {"readme.txt", "数据/", "数据/说明.txt", "数据/子目录/", "数据/子目录/a.dat", "空目录/"}},
+      {"infozip_stream.zip",
+       {"readme.txt", "数据/", "数据/说明.txt", "数据/子目录/", "数据/子目录/a.dat", "空目录/"}},
+      {"infozip_gbk.zip", {"数据/", "数据/游戏.ini", "说明.txt"}},
+      {"python_utf8.zip", {"readme.txt", "数据/", "数据/stored.bin", "数据/说明.txt", "空目录/"}},
+      {"python_gbk.zip", {"数据/", "数据/游戏.ini", "空目录/", "说明.txt"}},
+      {"python_zip64.zip", {"small.txt", "大文件.bin"}},
+      {"python_stream.zip", {"流/", "流/readme.txt", "流/说明.txt"}},
+  };
+  for (const ExtractCase& c : cases) {
+    SCOPED_TRACE(c.fixture);
+    test::PortableTempDir dir;
+    const std::string archive = dir.File("Patch/" + std::string(c.fixture));
+    CopyFixture(c.fixture, archive);
+    const std::string target = dir.File("游戏/新目录");
+    ASSERT_NO_THROW(ExtractPackage(archive, target));
+    EXPECT_FALSE(PathExists(archive));
+    std::vector<std::string> want = c.tree;
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(Tree(target), want);
+  }
+  // Contents, through the CRC-checked path and the rename into place.
+  test::PortableTempDir dir;
+  CopyFixture("infozip.zip", dir.File("a.zip"));
+  ExtractPackage(dir.File("a.zip"), dir.File("out"));
+  EXPECT_EQ(ReadTestFile(dir.File("out/数据/说明.txt")), LongText());
+  EXPECT_EQ(ReadTestFile(dir.File("out/数据/子目录/a.dat")), AllBytes());
+  EXPECT_EQ(ReadTestFile(dir.File("out/readme.txt")), "hello\r\n");
+  CopyFixture("python_gbk.zip", dir.File("b.zip"));
+  ExtractPackage(dir.File("b.zip"), dir.File("gbk"));
+  EXPECT_EQ(ReadTestFile(dir.File("gbk/数据/游戏.ini")), "[\xD3\xCE\xCF\xB7]\r\n\xC3\xFB\xD7\xD6=\xB2\xE2\xCA\xD4\r\n");
+}
+
+TEST(ExtractPackage, ReplacesExistingFilesAndKeepsOthers) {
+  test::PortableTempDir dir;
+  WriteTestFile(dir.File("game/readme.txt"), "old readme, longer than the new one");
+  WriteTestFile(dir.File("game/keep.txt"), "untouched");
+  CopyFixture("python_utf8.zip", dir.File("p.zip"));
+  ExtractPackage(dir.File("p.zip"), dir.File("game"));
+  EXPECT_EQ(ReadTestFile(dir.File("game/readme.txt")), "hello\r\n");
+  EXPECT_EQ(ReadTestFile(dir.File("game/keep.txt")), "untouched");
+}
+
+TEST(ExtractPackage, MissingArchiveStillCreatesTheFolder) {
+  test::PortableTempDir dir;
+  const std::string target = dir.File("a/b/c");
+  ExtractPackage(dir.File("nothing.zip"), target);
+  EXPECT_TRUE(IsDirectory(target));
+  // Trailing separator and ".\" segments, as update targets are written.
+  const std::string dotted = dir.path() + kPathSeparator + "." + kPathSeparator + "data" + kPathSeparator;
+  ExtractPackage(dir.File("nothing.zip"), dotted);
+  EXPECT_TRUE(IsDirectory(dir.File("data")));
+}
+
+TEST(ExtractPackage, ImpossibleFolderRaises) {
+  test::PortableTempDir dir;
+  WriteTestFile(dir.File("file.txt"), "a file where a folder should be");
+  CopyFixture("python_utf8.zip", dir.File("p.zip"));
+  EXPECT_THROW(ExtractPackage(dir.File("p.zip"), dir.File("file.txt/sub")), Error);
+  EXPECT_TRUE(PathExists(dir.File("p.zip")));
+}
+
+TEST(ExtractPackage, UnsafeNamesRefuseTheWholeArchive) {
+  const char* names[] = {"../evil.txt", "..\\evil.txt", "C:\\evil.txt", "\\\\server\\share\\evil.txt",
+                         "a:b", "CON", "nul.txt", "sub/../../evil.txt", "/evil.txt"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    test::PortableTempDir dir;
+    const std::string archive = dir.File("slip.zip");
+    MakeArchive(archive, {{"good.txt", "good"}, {name, "evil"}});
+    try {
+      ExtractPackage(archive, dir.File("target/inner"));
+      ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("unsafe entry name"), std::string::npos) << e.what();
+    }
+    // Nothing was written, inside or outside; the archive stays.
+    EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"slip.zip", "target/", "target/inner/"}));
+  }
+  test::PortableTempDir dir;
+  CopyFixture("python_slip.zip", dir.File("s.zip"));
+  EXPECT_THROW(ExtractPackage(dir.File("s.zip"), dir.File("t")), Error);
+  EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"s.zip", "t/"}));
+}
+
+TEST(ExtractPackage, DamagedArchiveLeavesNoHalfWrittenFile) {
+  // Bad CRC in the second entry: the first is unpacked, the second keeps
+  // its old content, no temporary file stays, the archive is kept.
+  {
+    test::PortableTempDir dir;
+    WriteTestFile(dir.File("t/second.txt"), "old second");
+    CopyFixture("bad_crc.zip", dir.File("bad.zip"));
+    try {
+      ExtractPackage(dir.File("bad.zip"), dir.File("t"));
+      ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find("CRC-32 mismatch"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadTestFile(dir.File("t/first.txt")), "first entry\n");
+    EXPECT_EQ(ReadTestFile(dir.File("t/second.txt")), "old second");
+    EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"bad.zip", "t/", "t/first.txt", "t/second.txt"}));
+  }
+  // Truncated: not an archive; nothing written, archive kept.
+  {
+    test::PortableTempDir dir;
+    WriteTestFile(dir.File("t/first.txt"), "old first");
+    CopyFixture("truncated.zip", dir.File("cut.zip"));
+    EXPECT_THROW(ExtractPackage(dir.File("cut.zip"), dir.File("t")), Error);
+    EXPECT_EQ(ReadTestFile(dir.File("t/first.txt")), "old first");
+    EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"cut.zip", "t/", "t/first.txt"}));
+  }
+  // Cut inside the data of a large entry while its end record survives:
+  // the entry's data now runs past the end.
+  {
+    test::PortableTempDir dir;
+    const std::string bytes = MakeArchive(dir.File("whole.zip"), {{"big.txt", LongText()}});
+    const std::size_t cd = bytes.find(std::string("PK\x01\x02", 4));
+    std::string cut = bytes.substr(0, 60) + bytes.substr(cd);
+    // Move the central directory offset back by the bytes taken out.
+    const std::uint32_t new_cd = 60;
+    const std::size_t end = cut.find(std::string("PK\x05\x06", 4));
+    for (int k = 0; k < 4; ++k) cut[end + 16 + k] = static_cast<char>(new_cd >> (8 * k));
+    WriteTestFile(dir.File("cut.zip"), cut);
+    WriteTestFile(dir.File("t/big.txt"), "old big");
+    EXPECT_THROW(ExtractPackage(dir.File("cut.zip"), dir.File("t")), Error);
+    EXPECT_EQ(ReadTestFile(dir.File("t/big.txt")), "old big");
+    EXPECT_EQ(Tree(dir.File("t")), (std::vector<std::string>{"big.txt"}));
+  }
+}
+
+TEST(RemoveDirIfEmpty, RemovesOnlyAnEmptyFolder) {
+  test::PortableTempDir dir;
+  std::filesystem::create_directories(PathOf(dir.File("empty")));
+  RemoveDirIfEmpty(dir.File("empty"));
+  EXPECT_FALSE(PathExists(dir.File("empty")));
+
+  WriteTestFile(dir.File("full/a.txt"), "a");
+  RemoveDirIfEmpty(dir.File("full"));
+  EXPECT_TRUE(IsDirectory(dir.File("full")));
+
+  std::filesystem::create_directories(PathOf(dir.File("nested/sub")));
+  RemoveDirIfEmpty(dir.File("nested"));
+  EXPECT_TRUE(IsDirectory(dir.File("nested/sub")));
+
+  RemoveDirIfEmpty(dir.File("missing"));
+  EXPECT_FALSE(PathExists(dir.File("missing")));
+}
+
+}  // namespace
+}  // namespace lk
