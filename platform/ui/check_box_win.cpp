@@ -3,6 +3,7 @@
 namespace lk::ui {
 
 CheckBox::CheckBox(HWND parent, const Rect& bounds) {
+  EnsureCommonControls();
   Attach(CreateChild(parent, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, bounds, "CheckBox"),
          "CheckBox");
 }

@@ -12,6 +12,7 @@ constexpr int kDroppedHeight = 200;
 }  // namespace
 
 ComboBox::ComboBox(HWND parent, const Rect& bounds) : closedHeight_(bounds.height) {
+  EnsureCommonControls();
   // The window height of a drop-down combo box is that of the open list;
   // the closed box follows its selection field's height (ApplyHeight).
   Rect r = bounds;

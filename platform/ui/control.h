@@ -98,6 +98,10 @@ void Guarded(F&& f) noexcept {
   }
 }
 
+// Registers the common control classes (tree, progress bar, ...) once. On
+// Windows a program that never calls into comctl32 has no such classes.
+void EnsureCommonControls();
+
 // Creates a child window of the given class, throwing lk::Error on failure.
 HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exStyle, const Rect& r,
                  const char* what);

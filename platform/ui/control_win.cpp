@@ -1,5 +1,7 @@
 #include "platform/ui/control.h"
 
+#include <commctrl.h>
+
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -88,10 +90,18 @@ std::string Control::Text() const {
 bool Control::OnNotify(NMHDR*, LRESULT*) { return false; }
 bool Control::OnCommand(UINT) { return false; }
 
+void EnsureCommonControls() {
+  static const bool done = [] {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    return InitCommonControlsEx(&icc) != FALSE;
+  }();
+  (void)done;
+}
+
 HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exStyle, const Rect& r,
                  const char* what) {
-  HWND hwnd = CreateWindowExW(exStyle, className, L"", style | WS_CHILD, r.left, r.top, r.width,
-                              r.height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND hwnd = CreateWindowExW(exStyle, className, L"", style | WS_CHILD, r.left, r.top, r.width, r.height,
+                              parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) throw Error(std::string(what) + ": " + SystemErrorText(GetLastError()));
   return hwnd;
 }
@@ -120,8 +130,7 @@ void PaintParentBackground(HWND child, HDC dc) {
   SetViewportOrgEx(dc, old.x, old.y, nullptr);
 }
 
-BackBuffer::BackBuffer(HDC target, int width, int height)
-    : width_(width), height_(height) {
+BackBuffer::BackBuffer(HDC target, int width, int height) : width_(width), height_(height) {
   HDC dc = CreateCompatibleDC(target);
   HBITMAP bitmap = CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1);
   if (!dc || !bitmap) {

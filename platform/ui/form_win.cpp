@@ -27,8 +27,8 @@ Form::Form(std::string_view className, std::string_view title, int clientWidth, 
   }
   // WS_POPUP without caption or frame: the window rectangle is the client
   // area. WS_EX_APPWINDOW keeps a taskbar button for the borderless window.
-  hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, cls.c_str(), Wide(title).c_str(), WS_POPUP | WS_CLIPCHILDREN,
-                          0, 0, clientWidth, clientHeight, nullptr, nullptr, instance, this);
+  hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, cls.c_str(), Wide(title).c_str(), WS_POPUP | WS_CLIPCHILDREN, 0, 0,
+                          clientWidth, clientHeight, nullptr, nullptr, instance, this);
   if (!hwnd_) throw Error("CreateWindowExW: " + SystemErrorText(GetLastError()));
 }
 

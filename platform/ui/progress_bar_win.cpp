@@ -7,6 +7,7 @@
 namespace lk::ui {
 
 ProgressBar::ProgressBar(HWND parent, const Rect& bounds) {
+  EnsureCommonControls();
   Attach(CreateChild(parent, PROGRESS_CLASSW, WS_VISIBLE, 0, bounds, "ProgressBar"), "ProgressBar");
 }
 

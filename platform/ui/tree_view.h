@@ -3,6 +3,7 @@
 // hook answered through custom draw, and a selection-change event that says
 // how the change came about. Windows only.
 #include <windows.h>
+// commctrl.h needs windows.h first.
 #include <commctrl.h>
 
 #include <functional>
@@ -17,7 +18,7 @@ namespace lk::ui {
 enum class ChangeCause { kUnknown, kMouse, kKeyboard };
 
 struct TreeSelectionChange {
-  HTREEITEM item;   // the new selection, null for none
+  HTREEITEM item;     // the new selection, null for none
   ChangeCause cause;  // from the notification's action (TVC_BYMOUSE ...)
   // GetKeyState(VK_LBUTTON) at the notification. Windows selects on the
   // press, so this reads "down" for a click; Wine selects on the release and

@@ -7,13 +7,16 @@
 namespace lk::ui {
 
 TreeView::TreeView(HWND parent, const Rect& bounds) {
+  EnsureCommonControls();
   // TVS_SHOWSELALWAYS: the chosen zone stays marked while the focus is
   // elsewhere. No TVS_EDITLABELS: texts are not editable.
-  Attach(CreateChild(parent, WC_TREEVIEWW,
-                     WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT |
-                         TVS_SHOWSELALWAYS,
-                     0, bounds, "TreeView"),
+  Attach(CreateChild(
+             parent, WC_TREEVIEWW,
+             WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS, 0,
+             bounds, "TreeView"),
          "TreeView");
+  // Filling or recolouring many zones must not flicker.
+  TreeView_SetExtendedStyle(Hwnd(), TVS_EX_DOUBLEBUFFER, TVS_EX_DOUBLEBUFFER);
 }
 
 HTREEITEM TreeView::AddItem(HTREEITEM parent, std::string_view text, void* data) {
@@ -24,7 +27,8 @@ HTREEITEM TreeView::AddItem(HTREEITEM parent, std::string_view text, void* data)
   ins.item.mask = TVIF_TEXT | TVIF_PARAM;
   ins.item.pszText = wide.data();
   ins.item.lParam = reinterpret_cast<LPARAM>(data);
-  return reinterpret_cast<HTREEITEM>(SendMessageW(Hwnd(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins)));
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageW(Hwnd(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins)));
 }
 
 void TreeView::Clear() { SendMessageW(Hwnd(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT)); }

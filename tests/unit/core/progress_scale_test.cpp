@@ -30,16 +30,16 @@ INSTANTIATE_TEST_SUITE_P(
         ScaleCase{0, 0, {0, 0}}, ScaleCase{100, 37, {100, 37}},
         ScaleCase{INT32_MAX, INT32_MAX, {INT32_MAX, INT32_MAX}},
         // 2 GiB needs one bit; the ratio stays.
-        ScaleCase{2 * kGiB, kGiB, {kGiB, kGiB / 2}},
-        ScaleCase{std::int64_t{INT32_MAX} + 1, 1, {kGiB, 0}},
+        ScaleCase{2 * kGiB, kGiB, {kGiB, kGiB / 2}}, ScaleCase{std::int64_t{INT32_MAX} + 1, 1, {kGiB, 0}},
         // 6 GiB with 5 GiB done: five sixths, not "1 GiB of 2 GiB".
-        ScaleCase{6 * kGiB, 5 * kGiB, {static_cast<std::int32_t>(6 * kGiB >> 2), static_cast<std::int32_t>(5 * kGiB >> 2)}},
+        ScaleCase{6 * kGiB,
+                  5 * kGiB,
+                  {static_cast<std::int32_t>(6 * kGiB >> 2), static_cast<std::int32_t>(5 * kGiB >> 2)}},
         // More done than announced (a server that did not say the size):
         // the larger count decides the shift, the position may pass the end.
         ScaleCase{100, 3 * kGiB, {50, static_cast<std::int32_t>(3 * kGiB / 2)}},
         // Negative counts are nothing.
-        ScaleCase{-5, 10, {0, 10}}, ScaleCase{10, -1, {10, 0}},
-        ScaleCase{INT64_MIN, INT64_MIN, {0, 0}},
+        ScaleCase{-5, 10, {0, 10}}, ScaleCase{10, -1, {10, 0}}, ScaleCase{INT64_MIN, INT64_MIN, {0, 0}},
         ScaleCase{INT64_MAX, INT64_MAX, {INT32_MAX, INT32_MAX}}));
 
 TEST(ScaleProgress, KeepsTheRatioForLargeCounts) {

@@ -1,6 +1,7 @@
 // Drop-down lists, the tick box and progress bars on a form, with their
 // notifications reflected by the form.
 #include <windows.h>
+// commctrl.h needs windows.h first.
 #include <commctrl.h>
 
 #include <gtest/gtest.h>

@@ -31,7 +31,9 @@ POINT WindowOrigin(HWND hwnd) {
   return POINT{r.left, r.top};
 }
 
-LPARAM At(int x, int y) { return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), static_cast<WORD>(static_cast<SHORT>(y))); }
+LPARAM At(int x, int y) {
+  return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)), static_cast<WORD>(static_cast<SHORT>(y)));
+}
 
 TEST(Form, IsABorderlessWindowFoundByItsClassNameAndTitle) {
   Form form("TForm2", "测试登录器", 982, 588);
@@ -39,7 +41,8 @@ TEST(Form, IsABorderlessWindowFoundByItsClassNameAndTitle) {
   EXPECT_EQ(form.Title(), "测试登录器");
   const LONG_PTR style = GetWindowLongPtrW(form.Hwnd(), GWL_STYLE);
   EXPECT_TRUE(style & WS_POPUP);
-  EXPECT_FALSE(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_FALSE(style &
+               (WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
   EXPECT_FALSE(form.Visible());
   form.SetTitle("另一个品牌");
   EXPECT_EQ(FindWindowW(L"TForm2", L"另一个品牌"), form.Hwnd());
@@ -129,7 +132,8 @@ TEST(Form, MagentaAreasShowWhatLiesBehindOnTheScreen) {
   SetWindowPos(behind.Hwnd(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   behind.ShowNormal();
   Form form("LkTestForm", "front", 200, 100);
-  Bitmap bg(MakeBitmap(100, 100, [](int x, int) { return x < 50 ? Opaque(255, 0, 0) : Opaque(255, 0, 255); }));
+  Bitmap bg(
+      MakeBitmap(100, 100, [](int x, int) { return x < 50 ? Opaque(255, 0, 0) : Opaque(255, 0, 255); }));
   form.SetBackground(bg.h);
   form.SetColor(RGB(255, 0, 255));
   form.EnableColorKey();
@@ -176,29 +180,29 @@ TEST_P(FormDrag, MovesByTheMouseDistanceFromThePressPoint) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FormDrag,
-    ::testing::Values(
-        DragCase{"FirstMoveAlreadyMoves",
-                 {{WM_LBUTTONDOWN, 10, 10, 0, 0, true}, {WM_MOUSEMOVE, 11, 10, 1, 0, true}}},
-        DragCase{"EachMoveMeasuresFromTheSamePressPoint",
-                 {{WM_LBUTTONDOWN, 10, 10, 0, 0, true},
-                  {WM_MOUSEMOVE, 25, 17, 15, 7, true},
-                  {WM_MOUSEMOVE, 25, 17, 30, 14, true},
-                  {WM_MOUSEMOVE, 10, 10, 30, 14, true},
-                  {WM_LBUTTONUP, 10, 10, 30, 14, false},
-                  {WM_MOUSEMOVE, 50, 50, 30, 14, false}}},
-        DragCase{"NegativeClientCoordinatesWhileCaptured",
-                 {{WM_LBUTTONDOWN, 10, 10, 0, 0, true}, {WM_MOUSEMOVE, -5, -3, -15, -13, true}}},
-        DragCase{"RightPressDoesNotDrag",
-                 {{WM_RBUTTONDOWN, 10, 10, 0, 0, false},
-                  {WM_MOUSEMOVE, 40, 40, 0, 0, false},
-                  {WM_RBUTTONUP, 40, 40, 0, 0, false}}},
-        DragCase{"MiddlePressDoesNotDrag",
-                 {{WM_MBUTTONDOWN, 10, 10, 0, 0, false}, {WM_MOUSEMOVE, 40, 40, 0, 0, false}}},
-        DragCase{"ReleaseOfAnotherButtonEndsTheDrag",
-                 {{WM_LBUTTONDOWN, 10, 10, 0, 0, true},
-                  {WM_RBUTTONUP, 10, 10, 0, 0, false},
-                  {WM_MOUSEMOVE, 20, 20, 0, 0, false}}},
-        DragCase{"ReleaseWithoutDragIsHarmless", {{WM_LBUTTONUP, 10, 10, 0, 0, false}}}),
+    ::testing::Values(DragCase{"FirstMoveAlreadyMoves",
+                               {{WM_LBUTTONDOWN, 10, 10, 0, 0, true}, {WM_MOUSEMOVE, 11, 10, 1, 0, true}}},
+                      DragCase{"EachMoveMeasuresFromTheSamePressPoint",
+                               {{WM_LBUTTONDOWN, 10, 10, 0, 0, true},
+                                {WM_MOUSEMOVE, 25, 17, 15, 7, true},
+                                {WM_MOUSEMOVE, 25, 17, 30, 14, true},
+                                {WM_MOUSEMOVE, 10, 10, 30, 14, true},
+                                {WM_LBUTTONUP, 10, 10, 30, 14, false},
+                                {WM_MOUSEMOVE, 50, 50, 30, 14, false}}},
+                      DragCase{
+                          "NegativeClientCoordinatesWhileCaptured",
+                          {{WM_LBUTTONDOWN, 10, 10, 0, 0, true}, {WM_MOUSEMOVE, -5, -3, -15, -13, true}}},
+                      DragCase{"RightPressDoesNotDrag",
+                               {{WM_RBUTTONDOWN, 10, 10, 0, 0, false},
+                                {WM_MOUSEMOVE, 40, 40, 0, 0, false},
+                                {WM_RBUTTONUP, 40, 40, 0, 0, false}}},
+                      DragCase{"MiddlePressDoesNotDrag",
+                               {{WM_MBUTTONDOWN, 10, 10, 0, 0, false}, {WM_MOUSEMOVE, 40, 40, 0, 0, false}}},
+                      DragCase{"ReleaseOfAnotherButtonEndsTheDrag",
+                               {{WM_LBUTTONDOWN, 10, 10, 0, 0, true},
+                                {WM_RBUTTONUP, 10, 10, 0, 0, false},
+                                {WM_MOUSEMOVE, 20, 20, 0, 0, false}}},
+                      DragCase{"ReleaseWithoutDragIsHarmless", {{WM_LBUTTONUP, 10, 10, 0, 0, false}}}),
     [](const ::testing::TestParamInfo<DragCase>& p) { return std::string(p.param.name); });
 
 TEST(Form, LosingTheCaptureEndsTheDrag) {

@@ -75,9 +75,8 @@ TEST_F(ImageButtonTest, KeyedPictureLeavesOutItsBottomLeftColour) {
   ImageButton b(form.Hwnd(), 10, 10);
   // Checkerboard of cyan and yellow, cyan at the bottom left: every cyan
   // pixel, wherever it is, lets the background through.
-  Bitmap pic(MakeBitmap(20, 10, [](int x, int y) {
-    return (x + y) % 2 == 1 ? Opaque(0, 255, 255) : Opaque(255, 255, 0);
-  }));
+  Bitmap pic(MakeBitmap(
+      20, 10, [](int x, int y) { return (x + y) % 2 == 1 ? Opaque(0, 255, 255) : Opaque(255, 255, 0); }));
   b.SetPicture(pic.h, Transparency::kBottomLeftKey);
   EXPECT_EQ(b.CurrentPicture().KeyColor(), RGB(0, 255, 255));
   form.ShowNormal();
@@ -186,8 +185,9 @@ class ImageButtonClick : public HoverFixture, public ::testing::WithParamInterfa
 
 TEST_P(ImageButtonClick, ClickIsAPressAndAReleaseOnTheButton) {
   for (const auto& [msg, p] : GetParam().messages)
-    SendMessageW(button.Hwnd(), msg, msg == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
-                 MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(p.x)), static_cast<WORD>(static_cast<SHORT>(p.y))));
+    SendMessageW(
+        button.Hwnd(), msg, msg == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
+        MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(p.x)), static_cast<WORD>(static_cast<SHORT>(p.y))));
   int clicks = 0;
   for (size_t at = log.find("click;"); at != std::string::npos; at = log.find("click;", at + 1)) ++clicks;
   EXPECT_EQ(clicks, GetParam().clicks);

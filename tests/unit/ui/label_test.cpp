@@ -25,9 +25,9 @@ std::wstring WindowTextW(HWND hwnd) {
 
 class LabelTest : public ::testing::Test {
  protected:
-  LabelTest() : form("LkTestForm", "labels", 300, 120), green(MakeBitmap(300, 120, [](int, int) {
-                                                            return Opaque(0, 128, 0);
-                                                          })) {
+  LabelTest()
+      : form("LkTestForm", "labels", 300, 120),
+        green(MakeBitmap(300, 120, [](int, int) { return Opaque(0, 128, 0); })) {
     form.SetBackground(green.h);
   }
   Form form;

@@ -90,7 +90,9 @@ INSTANTIATE_TEST_SUITE_P(Keys, PopupMenuChoice,
                          ::testing::Values(MenuCase{"First", {VK_DOWN, VK_RETURN}, 0},
                                            MenuCase{"Second", {VK_DOWN, VK_DOWN, VK_RETURN}, 1},
                                            MenuCase{"Dismissed", {VK_ESCAPE}, -1}),
-                         [](const ::testing::TestParamInfo<MenuCase>& p) { return std::string(p.param.name); });
+                         [](const ::testing::TestParamInfo<MenuCase>& p) {
+                           return std::string(p.param.name);
+                         });
 
 class TrayIconTest : public ::testing::Test {
  protected:

@@ -88,7 +88,12 @@ TEST_F(TreeTest, ItemsCarryTextDataAndLevel) {
   EXPECT_EQ(tree.ItemLevel(a), 1);
   EXPECT_EQ(tree.Bounds(), (Rect{16, 16, 200, 220}));
   EXPECT_EQ(TreeView_GetIndent(tree.Hwnd()), 19u);
-  EXPECT_FALSE(GetWindowLongPtrW(tree.Hwnd(), GWL_STYLE) & TVS_EDITLABELS);
+  EXPECT_FALSE(GetWindowLongPtrW(tree.Hwnd(), GWL_STYLE) & (TVS_EDITLABELS | WS_BORDER));
+  EXPECT_FALSE(GetWindowLongPtrW(tree.Hwnd(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE) << "no border";
+  // TVS_EX_DOUBLEBUFFER is asked for but Wine's tree keeps no extended
+  // styles (README, "Where Wine differs from Windows").
+  EXPECT_EQ(TreeView_GetBkColor(tree.Hwnd()), RGB(0, 0, 0));
+  EXPECT_EQ(TreeView_GetTextColor(tree.Hwnd()), kWhite);
 }
 
 TEST_F(TreeTest, OrderVisitsGroupsBeforeTheirZones) {
