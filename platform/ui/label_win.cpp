@@ -23,6 +23,7 @@ Label::Label(HWND parent, int left, int top, std::string_view text) {
   RegisterToolkitClass(kLabelClass, &Label::WindowProc);
   Attach(CreateChild(parent, kLabelClass, WS_VISIBLE, 0, Rect{left, top, 0, 0}, "Label"), "Label");
   SetCaption(text);
+  AutoSize();  // also for an empty text, which sets nothing new
 }
 
 void Label::SetColor(COLORREF color) {
@@ -30,10 +31,7 @@ void Label::SetColor(COLORREF color) {
   InvalidateRect(Hwnd(), nullptr, FALSE);
 }
 
-void Label::SetCaption(std::string_view text) {
-  SetText(text);
-  AutoSize();
-}
+void Label::SetCaption(std::string_view text) { SetText(text); }
 
 void Label::FontChanged() { AutoSize(); }
 
@@ -92,6 +90,12 @@ LRESULT CALLBACK Label::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PRINTCLIENT:
       if (self) self->Paint(reinterpret_cast<HDC>(wp));
       return 0;
+    case WM_SETTEXT: {
+      // Whoever sets the text (SetCaption, SetWindowTextW), the label fits it.
+      const LRESULT r = DefWindowProcW(hwnd, msg, wp, lp);
+      if (self) self->AutoSize();
+      return r;
+    }
     case WM_NCDESTROY:
       if (self) self->Detach();
       break;

@@ -55,6 +55,11 @@ TEST_F(LabelTest, HoldsItsTextAsWindowTextAndSizesItselfToIt) {
   EXPECT_GT(label.Bounds().width, shortWidth);
   EXPECT_EQ(label.Bounds().left, 16) << "resizing keeps the position";
 
+  const int longWidth = label.Bounds().width;
+  SetWindowTextW(label.Hwnd(), L"连接失败");
+  EXPECT_LT(label.Bounds().width, longWidth) << "any text change resizes";
+  EXPECT_EQ(label.Bounds().width, label.TextExtent().cx);
+
   label.SetCaption("");
   EXPECT_EQ(label.Bounds().width, 0);
   EXPECT_GT(label.Bounds().height, 0) << "an empty label keeps one line's height";
