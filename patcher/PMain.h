@@ -1,0 +1,63 @@
+#pragma once
+// The patcher's window: one borderless box with a line of progress text,
+// shown while the patch work replaces the launcher.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lk {
+
+// What the patch work does to the world; the tests swap in their own.
+struct PatchActions {
+  std::function<void(const std::string& name, const std::string& folder)> killProcessByName;
+  std::function<void(const std::string& archive, const std::string& folder)> extractPackage;
+  std::function<void(const std::string& folder)> removeDirIfEmpty;
+  std::function<void(DWORD ms)> sleep;
+  std::function<void(HWND owner, const std::string& path)> open;
+  // Runs on the UI thread as the last step; ends the process at once.
+  std::function<void()> endProcess;
+};
+
+PatchActions DefaultPatchActions();
+
+class TForm3 {
+ public:
+  TForm3(std::vector<std::string> args, PatchActions actions);
+  ~TForm3();
+  TForm3(const TForm3&) = delete;
+  TForm3& operator=(const TForm3&) = delete;
+
+  // Creates the window and runs FormCreate; false when the program should
+  // end without showing it.
+  bool Create();
+  HWND handle() const { return hwnd_; }
+  std::string LabelText() const;
+
+  std::string FPatchFrom;
+  std::string FZipPath;
+  std::string openPatch;
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  bool FormCreate();
+  void PatchWork();
+  // Runs on the UI thread while the work waits.
+  void SetLabelFromWorker(const std::string& text);
+  void ApplyLabel(const std::wstring& text);
+
+  std::vector<std::string> args_;
+  PatchActions actions_;
+  HWND hwnd_ = nullptr;
+  HWND label1_ = nullptr;
+  HFONT font_ = nullptr;
+};
+
+// The folder of the running executable with a trailing separator.
+std::string OwnFolder();
+// The caption of message dialogs: the executable's name without extension.
+std::wstring ApplicationTitle();
+void ShowMessageDialog(HWND owner, const std::string& text);
+
+}  // namespace lk
