@@ -1,26 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "core/CustomNetEncoding.h"
-#include "tools/launcher_kit.h"
+#include "tests/support/kit_run.h"
 
 namespace lk::kit {
 namespace {
 
-struct Result {
-  int code;
-  std::string out, err;
-};
-
-Result RunKit(const Args& args) {
-  std::ostringstream out, err;
-  const int code = RunLauncherKit(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::RunKit;
 
 TEST(LauncherKitCli, HelpAndUnknownCommands) {
-  Result r = RunKit({});
+  test::KitResult r = RunKit({});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("Commands:"), std::string::npos);
   r = RunKit({"help"});
@@ -38,17 +27,17 @@ TEST(LauncherKitCli, HelpAndUnknownCommands) {
 }
 
 TEST(LauncherKitCli, EncodeDecodeRoundTrip) {
-  const Result enc = RunKit({"encode", "电信一区|风云|127.0.0.1"});
+  const test::KitResult enc = RunKit({"encode", "电信一区|风云|127.0.0.1"});
   ASSERT_EQ(enc.code, 0) << enc.err;
   ASSERT_FALSE(enc.out.empty());
   EXPECT_EQ(DecodeScrambledValue(enc.out, "", ChainVectorK7q29), "电信一区|风云|127.0.0.1");
-  const Result dec = RunKit({"decode", enc.out.substr(0, enc.out.size() - 1)});
+  const test::KitResult dec = RunKit({"decode", enc.out.substr(0, enc.out.size() - 1)});
   EXPECT_EQ(dec.code, 0);
   EXPECT_EQ(dec.out, "电信一区|风云|127.0.0.1\n");
 }
 
 TEST(LauncherKitCli, BadInputIsAClearErrorWithNonZeroExit) {
-  Result r = RunKit({"encode"});
+  test::KitResult r = RunKit({"encode"});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("expects exactly one text"), std::string::npos);
   EXPECT_NE(r.err.find("Usage:"), std::string::npos);

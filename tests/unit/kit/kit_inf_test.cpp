@@ -5,6 +5,7 @@
 #include "core/CustomNetEncoding.h"
 #include "core/configuration_rules.h"
 #include "tests/support/kit_run.h"
+#include "tests/support/temp_dir.h"
 
 namespace lk {
 namespace {
@@ -65,7 +66,7 @@ std::map<std::string, std::string> ParseInf(const std::string& text) {
 }
 
 TEST(KitInf, WritesSettingsAndScrambledZones) {
-  test::ScratchDir dir("inf");
+  test::PortableTempDir dir;
   kit::WriteFileBytes(dir.File("zones.txt"), kDescription);
   const auto r = RunKit({"inf", dir.File("zones.txt"), dir.File("L.inf")});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -100,7 +101,7 @@ TEST(KitInf, WritesSettingsAndScrambledZones) {
 }
 
 TEST(KitInf, NonAsciiSettingsGoOutAsUtf16WithBom) {
-  test::ScratchDir dir("inf16");
+  test::PortableTempDir dir;
   kit::WriteFileBytes(dir.File("d.txt"), "[LoginData]\nWebUrl = http://例子.cn/\nCloudShieldSwitch=2\n");
   ASSERT_EQ(RunKit({"inf", dir.File("d.txt"), dir.File("o.inf")}).code, 0);
   const std::string text = kit::ReadFileBytes(dir.File("o.inf"));
@@ -141,7 +142,7 @@ TEST(KitInf, BadDescriptionsAreClearErrorsNamingTheLine) {
       {"[LoginData]\nno equals sign\n", "d.txt:2: expected \"Key = value\""},
       {"[LoginData]\nCloudShieldSwitch=0\n\xFF\n", "must be UTF-8"},
   };
-  test::ScratchDir dir("infbad");
+  test::PortableTempDir dir;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     kit::WriteFileBytes(dir.File("d.txt"), c.text);

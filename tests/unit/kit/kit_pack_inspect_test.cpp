@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/text.h"
 #include "tests/support/image_files.h"
+#include "tests/support/kit_run.h"
 #include "tools/launcher_kit.h"
 #include "tools/skin_source.h"
 
@@ -25,16 +26,7 @@ namespace fs = std::filesystem;
 
 const std::string kDemo = std::string(LK_SOURCE_DIR) + "/skins/demo";
 
-struct Result {
-  int code;
-  std::string out, err;
-};
-
-Result RunKit(const Args& args) {
-  std::ostringstream out, err;
-  const int code = RunLauncherKit(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::RunKit;
 
 // A fresh folder, removed with its contents afterwards; paths in UTF-8.
 class Folder {
@@ -71,7 +63,7 @@ const std::string kProgram = "MZ fake launcher program" + std::string(1000, '\x9
 class PackInspectTest : public ::testing::Test {
  protected:
   void SetUp() override { WriteFileBytes(launcher, kProgram); }
-  Result Pack(const std::string& skin, const std::string& out, const std::string& brand = "演示服") {
+  test::KitResult Pack(const std::string& skin, const std::string& out, const std::string& brand = "演示服") {
     return RunKit({"pack", "--launcher", launcher, "--out", out, "--brand", brand, "--token", "tok-令牌",
                    "--skin", skin});
   }
@@ -81,7 +73,7 @@ class PackInspectTest : public ::testing::Test {
 
 TEST_F(PackInspectTest, DemoSkinRoundTripsExactly) {
   const std::string packed = dir.File("branded.exe");
-  Result r = Pack(kDemo, packed);
+  test::KitResult r = Pack(kDemo, packed);
   ASSERT_EQ(r.code, 0) << r.err;
   const std::string bytes = ReadFileBytes(packed);
   EXPECT_EQ(bytes.substr(0, kProgram.size()), kProgram);
@@ -118,7 +110,7 @@ TEST_F(PackInspectTest, PackingAPackedLauncherReplacesItsPackage) {
   const std::string once = dir.File("once.exe"), twice = dir.File("twice.exe");
   ASSERT_EQ(Pack(kDemo, once).code, 0);
   WriteFileBytes(launcher, ReadFileBytes(once));
-  Result r = Pack(kDemo, twice, "另一个品牌");
+  test::KitResult r = Pack(kDemo, twice, "另一个品牌");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("replaced"), std::string::npos);
   const std::string bytes = ReadFileBytes(twice);
@@ -130,7 +122,7 @@ TEST_F(PackInspectTest, PackingAPackedLauncherReplacesItsPackage) {
 
 TEST_F(PackInspectTest, BrandTextsLongerThan255BytesAreRefused) {
   const std::string out = dir.File("x.exe");
-  Result r = Pack(kDemo, out,
+  test::KitResult r = Pack(kDemo, out,
                   std::string(85, 'a') + std::string(57, 'b') +
                       "一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三四五六七八九十一二三"
                       "四五六七八九十一二三四五六七");
@@ -170,7 +162,7 @@ TEST_F(PackInspectTest, DamagedPackagesAreClearErrors) {
   };
   for (const Case& c : cases) {
     WriteFileBytes(packed, c.file);
-    const Result r = RunKit({"inspect", packed});
+    const test::KitResult r = RunKit({"inspect", packed});
     EXPECT_EQ(r.code, 1) << c.what;
     EXPECT_NE(r.err.find(c.text), std::string::npos) << c.what << ": " << r.err;
     EXPECT_NE(r.err.find(packed), std::string::npos) << c.what;
@@ -207,7 +199,7 @@ TEST_F(PackInspectTest, SkinSourceFaultsNameFileAndLine) {
   };
   for (const Case& c : cases) {
     WriteFileBytes(skin.File("skin.txt"), "# test skin\nSkinName = x\n\n" + c.line + "\n");
-    const Result r = Pack(skin.Path(), dir.File("out.exe"));
+    const test::KitResult r = Pack(skin.Path(), dir.File("out.exe"));
     EXPECT_EQ(r.code, 1) << c.line;
     EXPECT_NE(r.err.find("skin.txt:4: "), std::string::npos) << c.line << " -> " << r.err;
     EXPECT_NE(r.err.find(c.text), std::string::npos) << c.line << " -> " << r.err;
@@ -215,7 +207,7 @@ TEST_F(PackInspectTest, SkinSourceFaultsNameFileAndLine) {
   // Texts are checked in code page 936 (a header line of their own here).
   for (const std::string& name : {std::string(256, 'x'), std::string("\xF0\x9F\x98\x80")}) {
     WriteFileBytes(skin.File("skin.txt"), "\nSkinName = " + name + "\n");
-    const Result r = Pack(skin.Path(), dir.File("out.exe"));
+    const test::KitResult r = Pack(skin.Path(), dir.File("out.exe"));
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("skin.txt:2: text"), std::string::npos) << r.err;
   }
@@ -267,11 +259,11 @@ TEST(PackInspectUsage, MissingArgumentsAreUsageErrors) {
       {"inspect", "a.exe", "--extract"},
   };
   for (const Args& args : cases) {
-    const Result r = RunKit(args);
+    const test::KitResult r = RunKit(args);
     EXPECT_EQ(r.code, 2) << args.size();
     EXPECT_NE(r.err.find("Usage: launcher-kit " + args[0]), std::string::npos) << r.err;
   }
-  const Result r = RunKit({"inspect", "/no/such/launcher.exe"});
+  const test::KitResult r = RunKit({"inspect", "/no/such/launcher.exe"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("cannot open /no/such/launcher.exe"), std::string::npos) << r.err;
 }

@@ -12,6 +12,7 @@
 #include "core/update_files.h"
 #include "platform/files.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/kit_run.h"
 #include "tools/launcher_kit.h"
 
 namespace lk::kit {
@@ -20,16 +21,7 @@ namespace {
 using test::ReadTestFile;
 using test::WriteTestFile;
 
-struct Result {
-  int code;
-  std::string out, err;
-};
-
-Result RunKit(const Args& args) {
-  std::ostringstream out, err;
-  const int code = RunLauncherKit(args, out, err);
-  return {code, out.str(), err.str()};
-}
+using test::RunKit;
 
 ManifestIni ReadSite(const std::string& manifest_path) {
   ManifestIni ini;
@@ -68,7 +60,7 @@ TEST(KitPublish, SiteUnpacksToFilesWhoseDigestsMatchTheManifest) {
   WriteTestFile(dir.File("release/patcher.exe"), "patcher");
   WriteTestFile(dir.File("release/Patch/old.zip"), "old");
 
-  const Result r = RunKit({"publish", release, dir.File("site"), "--url", "http://127.0.0.1:8080/更新/",
+  const test::KitResult r = RunKit({"publish", release, dir.File("site"), "--url", "http://127.0.0.1:8080/更新/",
                            "--remote-caption1", "远程协助", "--remote-path1", "tools\\a.exe"});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("left out: Config.ini"), std::string::npos) << r.out;
@@ -119,7 +111,7 @@ TEST(KitPublish, WithoutConfigurationOrWithSeveralExes) {
   WriteTestFile(dir.File("r1/Launcher.exe"), "L");
   WriteTestFile(dir.File("r1/Game.exe"), "G");
   // Two .exe, no .inf: the operator must say which is the launcher.
-  Result r = RunKit({"publish", dir.File("r1"), dir.File("s1"), "--url", "http://h/"});
+  test::KitResult r = RunKit({"publish", dir.File("r1"), dir.File("s1"), "--url", "http://h/"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("several .exe files"), std::string::npos) << r.err;
   r = RunKit({"publish", dir.File("r1"), dir.File("s1"), "--url", "http://h/", "--launcher", "Launcher.exe"});
@@ -176,7 +168,7 @@ TEST(KitPublish, ClearErrors) {
     }
     Args args = {"publish", release, dir.File("site"), "--url", "http://h/"};
     args.insert(args.end(), c.extra.begin(), c.extra.end());
-    const Result r = RunKit(args);
+    const test::KitResult r = RunKit(args);
     EXPECT_EQ(r.code, c.code);
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_FALSE(PathExists(dir.File("site/update.ini")));
@@ -195,13 +187,13 @@ TEST(KitPublish, UsageErrors) {
       {{"publish", dir.File("r"), dir.File("s"), "--url", "http://h/", "--bogus"}, "unknown option --bogus"},
   };
   for (const auto& [args, message] : cases) {
-    const Result r = RunKit(args);
+    const test::KitResult r = RunKit(args);
     EXPECT_EQ(r.code, 2) << message;
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Usage: launcher-kit publish"), std::string::npos);
   }
   // A site inside the release would publish itself next time.
-  const Result r = RunKit({"publish", dir.File("r"), dir.File("r/site"), "--url", "http://h/"});
+  const test::KitResult r = RunKit({"publish", dir.File("r"), dir.File("r/site"), "--url", "http://h/"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("must not lie inside the release folder"), std::string::npos) << r.err;
 }

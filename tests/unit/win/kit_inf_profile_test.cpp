@@ -6,12 +6,13 @@
 #include "core/configuration_rules.h"
 #include "launcher/InfFileHelper.h"
 #include "tests/support/kit_run.h"
+#include "tests/support/temp_dir.h"
 
 namespace lk {
 namespace {
 
 TEST(KitInfThroughProfileFunctions, AsciiAndUtf16FilesReadBack) {
-  test::ScratchDir dir("inf-profile");
+  test::PortableTempDir dir;
   const struct {
     const char* webUrl;
   } cases[] = {{"http://127.0.0.1/"}, {"http://例子.中国/公告"}};
