@@ -52,7 +52,8 @@ struct EndRecord {
 }  // namespace
 
 void MemoryZipSource::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
-  if (offset > bytes_.size() || n > bytes_.size() - offset) throw RangeError("read past the end of the archive");
+  if (offset > bytes_.size() || n > bytes_.size() - offset)
+    throw RangeError("read past the end of the archive");
   if (n) std::memcpy(out, bytes_.data() + offset, n);
 }
 
@@ -72,7 +73,9 @@ std::uint32_t Crc32(Bytes data, std::uint32_t crc) {
 }
 
 ZipReader::ZipReader(ZipSource& source, std::string label) : source_(source), label_(std::move(label)) {
-  auto bad = [this](const std::string& why) { return Error(label_ + ": not a readable ZIP archive (" + why + ")"); };
+  auto bad = [this](const std::string& why) {
+    return Error(label_ + ": not a readable ZIP archive (" + why + ")");
+  };
   const std::uint64_t size = source_.Size();
   if (size < kEndSize) throw bad("too short");
 
@@ -105,7 +108,8 @@ ZipReader::ZipReader(ZipSource& source, std::string label) : source_(source), la
     std::array<std::uint8_t, kZip64LocatorSize> loc;
     source_.ReadAt(end_abs - kZip64LocatorSize, loc.data(), loc.size());
     if (U32(loc.data()) == kZip64LocatorSig) {
-      if (U32(loc.data() + 4) != 0 || U32(loc.data() + 16) > 1) throw bad("spanned archives are not supported");
+      if (U32(loc.data() + 4) != 0 || U32(loc.data() + 16) > 1)
+        throw bad("spanned archives are not supported");
       const std::uint64_t z64 = U64(loc.data() + 8);
       const std::uint64_t limit = end_abs - kZip64LocatorSize;
       if (z64 > limit || limit - z64 < kZip64EndSize) throw bad("ZIP64 end record out of range");
@@ -121,7 +125,8 @@ ZipReader::ZipReader(ZipSource& source, std::string label) : source_(source), la
   }
   if (end.cd_offset > end.cd_limit || end.cd_size > end.cd_limit - end.cd_offset)
     throw bad("central directory out of range");
-  if (end.entries > end.cd_size / kCentralHeaderSize) throw bad("entry count larger than the central directory");
+  if (end.entries > end.cd_size / kCentralHeaderSize)
+    throw bad("entry count larger than the central directory");
 
   std::vector<std::uint8_t> cd(static_cast<std::size_t>(end.cd_size));
   source_.ReadAt(end.cd_offset, cd.data(), cd.size());
@@ -194,8 +199,7 @@ ZipReader::ZipReader(ZipSource& source, std::string label) : source_(source), la
       }
     }
     entry.is_directory = !entry.name.empty() && (entry.name.back() == '/' || entry.name.back() == '\\');
-    if (entry.local_header_offset >= end.cd_offset)
-      throw bad("entry data after the central directory");
+    if (entry.local_header_offset >= end.cd_offset) throw bad("entry data after the central directory");
     entries_.push_back(std::move(entry));
     pos += kCentralHeaderSize + name_len + extra_len + comment_len;
   }
@@ -214,7 +218,8 @@ void ZipReader::Extract(const ZipEntry& entry, const std::function<void(Bytes)>&
   std::array<std::uint8_t, kLocalHeaderSize> lh;
   source_.ReadAt(entry.local_header_offset, lh.data(), lh.size());
   if (U32(lh.data()) != kLocalHeaderSig) throw bad("local header signature");
-  const std::uint64_t data_start = entry.local_header_offset + kLocalHeaderSize + U16(lh.data() + 26) + U16(lh.data() + 28);
+  const std::uint64_t data_start =
+      entry.local_header_offset + kLocalHeaderSize + U16(lh.data() + 26) + U16(lh.data() + 28);
   if (data_start > size || size - data_start < entry.compressed_size) throw bad("data out of range");
 
   std::vector<std::uint8_t> in(kBlock);
@@ -293,7 +298,8 @@ bool IsDeviceName(std::string_view segment) {
   std::string base(segment.substr(0, segment.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   for (char& c : base) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+      base == "CONOUT$")
     return true;
   if (base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '0' &&
       base[3] <= '9')

@@ -62,9 +62,8 @@ class ZipReader {
   // is set or an Info-ZIP Unicode path field matches the name; an archive
   // made on Unix whose name is valid UTF-8 is read as UTF-8 too (Info-ZIP
   // stores names that way without the flag); every other name is code page
-  // 936, as Chinese Windows tools write it.
-  // Throws Error naming `label` (the archive's
-  // path) when the bytes are not a readable ZIP archive.
+  // 936, as Chinese Windows tools write it. Throws Error naming `label`
+  // (the archive's path) when the bytes are not a readable ZIP archive.
   ZipReader(ZipSource& source, std::string label);
 
   const std::vector<ZipEntry>& entries() const { return entries_; }

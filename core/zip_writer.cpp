@@ -180,7 +180,8 @@ void ZipWriter::Finish() {
   if (finished_) return;
   const std::uint64_t cd_start = offset_;
   for (const Entry& e : entries_) {
-    const bool big = options_.force_zip64 || e.uncompressed >= kMax32 || e.compressed >= kMax32 || e.offset >= kMax32;
+    const bool big =
+        options_.force_zip64 || e.uncompressed >= kMax32 || e.compressed >= kMax32 || e.offset >= kMax32;
     Out x;  // ZIP64 extra: all three values whenever any is needed
     if (big) {
       x.u16(0x0001);

@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // Keys and values are trimmed and hold no line end.
       const std::string v = ini.ReadString(s, k);
       for (const std::string* t : {&k, &v}) {
-        if (!t->empty() && (static_cast<unsigned char>(t->front()) <= 0x20 ||
-                            static_cast<unsigned char>(t->back()) <= 0x20))
+        if (!t->empty() &&
+            (static_cast<unsigned char>(t->front()) <= 0x20 || static_cast<unsigned char>(t->back()) <= 0x20))
           std::abort();
         if (t->find_first_of("\r\n") != std::string::npos) std::abort();
       }

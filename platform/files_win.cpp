@@ -43,7 +43,8 @@ std::uint64_t InFile::Size() const {
 std::size_t InFile::Read(std::uint8_t* buffer, std::size_t n) {
   const DWORD want = static_cast<DWORD>(n > 0x40000000u ? 0x40000000u : n);
   DWORD got = 0;
-  if (!ReadFile(impl_->file.get(), buffer, want, &got, nullptr)) Fail(impl_->path, "cannot read", GetLastError());
+  if (!ReadFile(impl_->file.get(), buffer, want, &got, nullptr))
+    Fail(impl_->path, "cannot read", GetLastError());
   return got;
 }
 
@@ -73,8 +74,8 @@ struct OutFile::Impl {
 
 OutFile::OutFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
   impl_->path = path;
-  impl_->file.reset(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  impl_->file.reset(
+      CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!impl_->file) Fail(path, "cannot create", GetLastError());
 }
 OutFile::~OutFile() = default;

@@ -155,15 +155,24 @@ Options ParseOptions(const Args& args) {
       if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
       return args[++i];
     };
-    if (a == "--url") o.url = value();
-    else if (a == "--launcher") o.launcher = value();
-    else if (a == "--manifest") o.manifest = value();
-    else if (a == "--remote-caption1") o.caption1 = value();
-    else if (a == "--remote-path1") o.path1 = value();
-    else if (a == "--remote-caption2") o.caption2 = value();
-    else if (a == "--remote-path2") o.path2 = value();
-    else if (a.starts_with("--")) throw UsageError("unknown option " + a);
-    else positional.push_back(a);
+    if (a == "--url")
+      o.url = value();
+    else if (a == "--launcher")
+      o.launcher = value();
+    else if (a == "--manifest")
+      o.manifest = value();
+    else if (a == "--remote-caption1")
+      o.caption1 = value();
+    else if (a == "--remote-path1")
+      o.path1 = value();
+    else if (a == "--remote-caption2")
+      o.caption2 = value();
+    else if (a == "--remote-path2")
+      o.path2 = value();
+    else if (a.starts_with("--"))
+      throw UsageError("unknown option " + a);
+    else
+      positional.push_back(a);
   }
   if (positional.size() != 2) throw UsageError("expects a release folder and a site folder");
   o.release = positional[0];
@@ -278,8 +287,8 @@ int RunPublish(const Args& args, std::ostream& out, std::ostream&) {
   }
   MoveReplacing(temp, manifest_path);
   out << "published " << archives << " archives and " << o.manifest << " to " << o.site << "\n";
-  out << "launcher " << launcher.name << (config ? ", configuration " + config->name : std::string())
-      << ", " << count << " game files\n";
+  out << "launcher " << launcher.name << (config ? ", configuration " + config->name : std::string()) << ", "
+      << count << " game files\n";
   return 0;
 }
 

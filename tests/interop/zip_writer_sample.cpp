@@ -35,12 +35,15 @@ int main(int argc, char** argv) {
     const std::string name = zip64 ? "zip64" : "plain";
     std::ofstream archive(out / (name + ".zip"), std::ios::binary | std::ios::trunc);
     lk::ZipWriter w(
-        [&](lk::Bytes b) { archive.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size())); },
+        [&](lk::Bytes b) {
+          archive.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        },
         {6, zip64});
     w.AddDirectory("空目录");
     for (const auto& [entry, content] : files) {
       w.AddFile(entry, lk::AsBytes(content));
-      Save(out / (name + "-expected") / std::filesystem::path(std::u8string(entry.begin(), entry.end())), content);
+      Save(out / (name + "-expected") / std::filesystem::path(std::u8string(entry.begin(), entry.end())),
+           content);
     }
     w.Finish();
     archive.close();

@@ -102,9 +102,13 @@ TEST(ManifestText, LineRules) {
       {"line without = ignored", "[S]\njust text\n", false, {}},
       {"empty key and empty value", "[S]\n=v\nk=\n", true, {{"S", "", "v"}, {"S", "k", ""}}},
       {"tabs and control codes trimmed", "\t[S]\x01\n\x1F k \t=\t v \x7F\n", true, {{"S", "k", "v \x7F"}}},
-      {"CR, LF and CR LF end lines", "[S]\ra=1\nb=2\r\nc=3\n\rd=4", true,
+      {"CR, LF and CR LF end lines",
+       "[S]\ra=1\nb=2\r\nc=3\n\rd=4",
+       true,
        {{"S", "a", "1"}, {"S", "b", "2"}, {"S", "c", "3"}, {"S", "d", "4"}}},
-      {"a reopened section adds to it", "[A]\nk=1\n[B]\nk=2\n[a]\nj=3\n", true,
+      {"a reopened section adds to it",
+       "[A]\nk=1\n[B]\nk=2\n[a]\nj=3\n",
+       true,
        {{"A", "k", "1"}, {"A", "j", "3"}, {"B", "k", "2"}}},
       {"empty body", "", false, {}},
       {"HTML page", "<html><body>404 Not Found</body></html>", false, {}},
@@ -174,7 +178,11 @@ TEST(ManifestText, DecodesByTheFirstBytes) {
   // A lone trailing byte of UTF-16 is dropped; ill-formed UTF-8 becomes
   // U+FFFD.
   EXPECT_EQ(DecodeManifestBody(AsBytes(Utf16Le("ab", true) + "c")), "ab");
-  EXPECT_EQ(DecodeManifestBody(AsBytes("\xEF\xBB\xBF" "a\xFF" "b")), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(DecodeManifestBody(AsBytes("\xEF\xBB\xBF"
+                                       "a\xFF"
+                                       "b")),
+            "a\xEF\xBF\xBD"
+            "b");
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ void CopyFixture(const std::string& name, const std::string& to) {
   WriteTestFile(to, ReadTestFile(test::FixturePath("zip/" + name)));
 }
 
-std::string MakeArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
+std::string MakeArchive(const std::string& path,
+                        const std::vector<std::pair<std::string, std::string>>& files) {
   std::string bytes;
   ZipWriter w([&](Bytes b) { bytes.append(reinterpret_cast<const char*>(b.data()), b.size()); });
   for (const auto& [name, content] : files) w.AddFile(name, AsBytes(content));
@@ -62,8 +63,10 @@ TEST(FileDigest, HashesWholeFilesAndNeverRaises) {
   test::PortableTempDir dir;
   WriteTestFile(dir.File("abc.txt"), "abc");
   WriteTestFile(dir.File("empty.txt"), "");
-  EXPECT_EQ(FileDigest(dir.File("abc.txt")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  EXPECT_EQ(FileDigest(dir.File("empty.txt")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(FileDigest(dir.File("abc.txt")),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(FileDigest(dir.File("empty.txt")),
+            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(FileDigest(dir.File("missing.txt")), "");
   EXPECT_EQ(FileDigest(dir.path()), "");
   EXPECT_EQ(FileDigest(""), "");
@@ -138,7 +141,8 @@ TEST(ExtractPackage, UnpacksArchivesOfOtherToolsAndDeletesThem) {
   EXPECT_EQ(ReadTestFile(dir.File("out/readme.txt")), "hello\r\n");
   CopyFixture("python_gbk.zip", dir.File("b.zip"));
   ExtractPackage(dir.File("b.zip"), dir.File("gbk"));
-  EXPECT_EQ(ReadTestFile(dir.File("gbk/数据/游戏.ini")), "[\xD3\xCE\xCF\xB7]\r\n\xC3\xFB\xD7\xD6=\xB2\xE2\xCA\xD4\r\n");
+  EXPECT_EQ(ReadTestFile(dir.File("gbk/数据/游戏.ini")),
+            "[\xD3\xCE\xCF\xB7]\r\n\xC3\xFB\xD7\xD6=\xB2\xE2\xCA\xD4\r\n");
 }
 
 TEST(ExtractPackage, ReplacesExistingFilesAndKeepsOthers) {
@@ -172,7 +176,8 @@ TEST(ExtractPackage, ImpossibleFolderRaises) {
 
 TEST(ExtractPackage, UnsafeNamesRefuseTheWholeArchive) {
   const char* names[] = {"../evil.txt", "..\\evil.txt", "C:\\evil.txt", "\\\\server\\share\\evil.txt",
-                         "a:b", "CON", "nul.txt", "sub/../../evil.txt", "/evil.txt"};
+                         "a:b",         "CON",          "nul.txt",      "sub/../../evil.txt",
+                         "/evil.txt"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
     test::PortableTempDir dir;

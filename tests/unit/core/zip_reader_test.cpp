@@ -120,10 +120,12 @@ TEST(ZipReader, DamagedArchivesRaise) {
       ZipReader zip(source, "truncated.zip");
       ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-      EXPECT_EQ(std::string(e.what()), "truncated.zip: not a readable ZIP archive (no end of central directory)");
+      EXPECT_EQ(std::string(e.what()),
+                "truncated.zip: not a readable ZIP archive (no end of central directory)");
     }
   }
-  for (const std::string& bytes : {std::string(), std::string("PK"), std::string(100, '\0'), Fixture("../../../README.md")}) {
+  for (const std::string& bytes :
+       {std::string(), std::string("PK"), std::string(100, '\0'), Fixture("../../../README.md")}) {
     MemoryZipSource source(AsBytes(bytes));
     EXPECT_THROW(ZipReader(source, "x"), Error);
   }
@@ -300,11 +302,42 @@ TEST(SafeEntryPath, KeepsOrdinaryNames) {
 
 TEST(SafeEntryPath, RefusesNamesThatLeaveTheFolder) {
   const char* cases[] = {
-      "../evil.txt", "..\\evil.txt", "a/../../evil.txt", "a\\..\\..", "..",
-      "/etc/passwd", "\\evil.txt", "C:\\evil.txt", "C:evil.txt", "c:/evil.txt",
-      "\\\\server\\share\\evil.txt", "//server/share/evil.txt", "a:b", "file.txt:stream",
-      "CON", "con.txt", "data/NUL", "Aux.ini", "prn", "COM1", "lpt9.log", "CON .txt", "COM\xC2\xB9",
-      "", "/", ".", "./", "a\x01z", "a?b", "a*b", "a|b", "a<b", "a\"b", "dir./x", "name ", "...",
+      "../evil.txt",
+      "..\\evil.txt",
+      "a/../../evil.txt",
+      "a\\..\\..",
+      "..",
+      "/etc/passwd",
+      "\\evil.txt",
+      "C:\\evil.txt",
+      "C:evil.txt",
+      "c:/evil.txt",
+      "\\\\server\\share\\evil.txt",
+      "//server/share/evil.txt",
+      "a:b",
+      "file.txt:stream",
+      "CON",
+      "con.txt",
+      "data/NUL",
+      "Aux.ini",
+      "prn",
+      "COM1",
+      "lpt9.log",
+      "CON .txt",
+      "COM\xC2\xB9",
+      "",
+      "/",
+      ".",
+      "./",
+      "a\x01z",
+      "a?b",
+      "a*b",
+      "a|b",
+      "a<b",
+      "a\"b",
+      "dir./x",
+      "name ",
+      "...",
   };
   for (const char* name : cases) {
     try {

@@ -92,7 +92,8 @@ TEST(KitPublish, SiteUnpacksToFilesWhoseDigestsMatchTheManifest) {
     const std::string file_dir = ini.ReadString(s, "FileDir"), local = ini.ReadString(s, "LocalName");
     ASSERT_FALSE(local.empty()) << s;
     ASSERT_EQ(file_dir.back(), '\\') << s;
-    ExtractPackage(JoinPath(dir.File("site"), ini.ReadString(s, "GrobalName")), TargetFolder(player, file_dir));
+    ExtractPackage(JoinPath(dir.File("site"), ini.ReadString(s, "GrobalName")),
+                   TargetFolder(player, file_dir));
     const std::string path = LocalPath(player, file_dir, local);
     EXPECT_EQ(ini.ReadString(s, "FileMd5").size(), 64u);
     EXPECT_EQ(FileDigest(path), ini.ReadString(s, "FileMd5")) << s;
@@ -100,7 +101,8 @@ TEST(KitPublish, SiteUnpacksToFilesWhoseDigestsMatchTheManifest) {
   }
   EXPECT_EQ(listed.size(), 4u);
   // Every file now equals the release's, and every archive was used up.
-  for (const auto& [name, content] : files) EXPECT_EQ(ReadTestFile(dir.File("player/" + name)), content) << name;
+  for (const auto& [name, content] : files)
+    EXPECT_EQ(ReadTestFile(dir.File("player/" + name)), content) << name;
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(test::PathOf(dir.File("site"))),
                           std::filesystem::directory_iterator()),
             1);
