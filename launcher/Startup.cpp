@@ -12,19 +12,6 @@ std::vector<std::uint8_t> ExeImage;
 TLoginInfo LoginInfo;
 TGraphicInfo GraphicInfo;
 
-std::string OwnExecutablePath() {
-  std::wstring buf(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) throw Error("GetModuleFileNameW: " + SystemErrorText(GetLastError()));
-    if (n < buf.size()) {
-      buf.resize(n);
-      return Narrow(buf);
-    }
-    buf.resize(buf.size() * 2);  // the path was cut: try a larger buffer
-  }
-}
-
 std::vector<std::uint8_t> ReadLauncherFile(const std::string& path) {
   auto fail = [&](DWORD code) -> Error { return Error(path + "无法读取: " + SystemErrorText(code)); };
   UniqueFile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

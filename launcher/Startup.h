@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/logininfo.h"
+#include "platform/self_path.h"
 
 namespace lk {
 
@@ -15,8 +16,6 @@ extern std::vector<std::uint8_t> ExeImage;
 extern TLoginInfo LoginInfo;
 extern TGraphicInfo GraphicInfo;
 
-// The full path of the running executable.
-std::string OwnExecutablePath();
 
 // Reads the whole file in one piece, opened for reading only and without
 // denying others reading or writing it (an updater may be replacing it).
