@@ -63,7 +63,7 @@ class WebBrowserPanel {
   // Creates the container as a visible child of `parent` at `bounds` (parent
   // client coordinates) and activates the control in it. Returns whether the
   // control is up; false leaves an empty container (or none, when even the
-  // window could not be made). Call once.
+  // window could not be made). A second call changes nothing.
   bool Create(HWND parent, const RECT& bounds);
 
   bool HasControl() const;
@@ -93,7 +93,8 @@ class WebBrowserPanel {
   IDispatch* EventSink() const;
 
   // Unadvises the sink, deactivates and closes the control, releases it and
-  // destroys the container. Idempotent; the destructor calls it.
+  // destroys the container. Idempotent; the destructor calls it. When the
+  // parent window is destroyed first, the container's end does the same.
   void Destroy();
 
   // Called on the UI thread from the control's events. Unset means the

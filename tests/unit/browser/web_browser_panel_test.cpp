@@ -199,8 +199,23 @@ TEST_F(WebBrowserPanelTest, NavigationRequestsReachTheControl) {
 TEST_F(WebBrowserPanelTest, EmptyAddressIsPassedOnWithoutError) {
   WebBrowserPanel panel;
   ASSERT_TRUE(panel.Create(parent(), kFirstPlace));
+  panel.Navigate("about:blank");
+  ASSERT_EQ("about:blank", WaitForLocation(panel, "about:blank"));
+  // An empty NoticeUrl goes to the control unchanged; the control decides
+  // what it means (Wine makes "http:///" of it).
   EXPECT_NO_THROW(panel.Navigate(""));
-  PumpMessages(std::chrono::milliseconds(200));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (panel.LocationURL() == "about:blank" && std::chrono::steady_clock::now() < end)
+    PumpMessages(std::chrono::milliseconds(20));
+  EXPECT_NE("about:blank", panel.LocationURL());
+}
+
+TEST_F(WebBrowserPanelTest, ChineseAddressSurvivesTheRoundTrip) {
+  WebBrowserPanel panel;
+  ASSERT_TRUE(panel.Create(parent(), kFirstPlace));
+  // UTF-8 in, UTF-16 at the control, UTF-8 back.
+  panel.Navigate("http://127.0.0.1:9/公告/活动.html");
+  EXPECT_EQ("http://127.0.0.1:9/公告/活动.html", WaitForLocation(panel, "http://127.0.0.1:9/公告/活动.html"));
 }
 
 // A control that refuses navigation requests: the system's control with its
