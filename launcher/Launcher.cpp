@@ -9,6 +9,7 @@
 #include "platform/error.h"
 #include "platform/handles.h"
 #include "platform/text.h"
+#include "platform/web_browser.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   // Before anything can load a DLL: never search the current folder or PATH.
@@ -16,6 +17,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   // The skin's images are decoded through COM (WIC), and later parts of the
   // window host COM controls: one apartment for the whole run.
   lk::ComInit com(COINIT_APARTMENTTHREADED);
+  // The notice panels' browser control needs OLE proper (in-place
+  // activation, drag and drop) on this, the UI thread.
+  lk::OleInit ole;
 
   // Without our own file there is nothing to show: the error ends the
   // program before any window exists.

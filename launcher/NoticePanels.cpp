@@ -1,0 +1,92 @@
+#include "launcher/NoticePanels.h"
+
+// After <windows.h>, which it needs.
+#include <mshtml.h>
+
+#include <utility>
+
+#include "platform/error.h"
+#include "platform/shell_open.h"
+#include "platform/text.h"
+
+namespace lk {
+namespace {
+
+// Releases a COM reference at the end of the scope, also on an error.
+template <typename T>
+struct Held {
+  T* p = nullptr;
+  Held() = default;
+  explicit Held(T* raw) : p(raw) {}
+  ~Held() {
+    if (p) p->Release();
+  }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+};
+
+// A failing document operation is an error with the system's text for its
+// code, as the handler's guard expects.
+void Check(HRESULT hr) {
+  if (FAILED(hr)) throw Error(OleErrorText(hr));
+}
+
+void ApplyHiddenOverflow(IDispatch* document) {
+  Held<IHTMLDocument2> html;
+  // Not an HTML document (a picture, a PDF, a folder view): nothing to style.
+  if (FAILED(document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html.p))) || !html.p)
+    return;
+  Held<IHTMLElement> body;
+  Check(html.p->get_body(&body.p));
+  if (!body.p) return;
+  Held<IHTMLStyle> style;
+  Check(body.p->get_style(&style.p));
+  if (!style.p) throw Error("no style object");
+  BSTR hidden = SysAllocString(L"hidden");
+  if (!hidden) Check(E_OUTOFMEMORY);
+  const HRESULT hr = style.p->put_overflow(hidden);
+  SysFreeString(hidden);
+  Check(hr);
+}
+
+}  // namespace
+
+void WriteDebugOutput(const std::string& text) { OutputDebugStringW(Wide(text).c_str()); }
+
+void OpenInDefaultBrowser(const std::string& url) { ShellOpen(url); }
+
+void HideDocumentScrollBars(IDispatch* document, const DebugWriter& debug) {
+  if (!document) return;
+  try {
+    ApplyHiddenOverflow(document);
+  } catch (const std::exception& e) {
+    if (debug) debug(std::string("错误: ") + e.what());
+  }
+}
+
+void WebBrowser1DownloadComplete(const WebBrowserPanel& webBrowser1, const DebugWriter& debug) {
+  Held<IDispatch> document(webBrowser1.Document());
+  HideDocumentScrollBars(document.p, debug);
+}
+
+void WebBrowser2DownloadComplete(const WebBrowserPanel& webBrowser2, const DebugWriter& debug) {
+  Held<IDispatch> document(webBrowser2.Document());
+  HideDocumentScrollBars(document.p, debug);
+}
+
+void WebBrowser1NewWindow3(const std::string& url, bool& cancel, const UrlOpener& open) {
+  cancel = true;
+  if (open) open(url);
+}
+
+void ConnectNoticePanels(WebBrowserPanel& webBrowser1, WebBrowserPanel& webBrowser2, DebugWriter debug,
+                         UrlOpener open) {
+  webBrowser1.onDownloadComplete = [&webBrowser1, debug] { WebBrowser1DownloadComplete(webBrowser1, debug); };
+  webBrowser2.onDownloadComplete = [&webBrowser2, debug] { WebBrowser2DownloadComplete(webBrowser2, debug); };
+  webBrowser1.onNewWindow3 = [open](const std::string& url, bool& cancel) {
+    WebBrowser1NewWindow3(url, cancel, open);
+  };
+  webBrowser2.onNewWindow3 = nullptr;
+}
+
+}  // namespace lk
