@@ -65,6 +65,13 @@ lk_wine_start() {
     done
     lk_wine_exec setsid wine cmd /c exit </dev/null >/dev/null 2>&1 || true
   fi
+  # Top-level windows unmanaged by the X window manager: on a bare Xvfb there
+  # is none, and Wine otherwise waits 2 s for every hide or destroy of a
+  # shown window to be confirmed by it.
+  if ! grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    lk_wine_exec setsid wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+      </dev/null >/dev/null 2>&1 || true
+  fi
 }
 
 lk_wine_stop() {
