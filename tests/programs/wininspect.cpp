@@ -11,6 +11,12 @@
 //   wininspect close <hwnd>         posts WM_CLOSE
 //   wininspect terminate <pid>      ends a process
 //   wininspect foreground           prints the foreground window
+//   wininspect children <hwnd>      one line per direct child window:
+//       control id=<id> class=<class> visible=<0|1> rect=<left,top,width,height>
+//               state=<n> text=<text>
+//     rect relative to the parent's client area; state is the selected
+//     index of a combo box, the check state of a button, else 0
+//   wininspect post <hwnd> <msg> <wparam> <lparam>   PostMessageW (decimal)
 // Handles are printed and read in hex; texts are UTF-8 with newlines as \n.
 #include <windows.h>
 
@@ -67,6 +73,21 @@ BOOL CALLBACK PrintTop(HWND h, LPARAM) {
   return TRUE;
 }
 
+BOOL CALLBACK PrintControl(HWND h, LPARAM parent) {
+  if (GetParent(h) != reinterpret_cast<HWND>(parent)) return TRUE;
+  RECT r{};
+  GetWindowRect(h, &r);
+  MapWindowPoints(nullptr, reinterpret_cast<HWND>(parent), reinterpret_cast<POINT*>(&r), 2);
+  const std::string cls = ClassOf(h);
+  LRESULT state = 0;
+  if (cls == "ComboBox") state = SendMessageW(h, CB_GETCURSEL, 0, 0);
+  if (cls == "Button") state = SendMessageW(h, BM_GETCHECK, 0, 0);
+  std::printf("control id=%d class=%s visible=%d rect=%ld,%ld,%ld,%ld state=%d text=%s\n", GetDlgCtrlID(h),
+              cls.c_str(), (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) ? 1 : 0, r.left, r.top, r.right - r.left,
+              r.bottom - r.top, static_cast<int>(state), Text(h).c_str());
+  return TRUE;
+}
+
 HWND ParseHwnd(const wchar_t* s) {
   return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::wcstoull(s, nullptr, 16)));
 }
@@ -98,6 +119,15 @@ int wmain(int argc, wchar_t** argv) {
     const BOOL ok = TerminateProcess(p, 99);
     CloseHandle(p);
     return ok ? 0 : 1;
+  } else if (cmd == L"children" && argc == 3) {
+    HWND parent = ParseHwnd(argv[2]);
+    if (!IsWindow(parent)) return 1;
+    EnumChildWindows(parent, PrintControl, reinterpret_cast<LPARAM>(parent));
+  } else if (cmd == L"post" && argc == 6) {
+    if (!PostMessageW(ParseHwnd(argv[2]), static_cast<UINT>(std::wcstoul(argv[3], nullptr, 10)),
+                      static_cast<WPARAM>(std::wcstoull(argv[4], nullptr, 10)),
+                      static_cast<LPARAM>(std::wcstoll(argv[5], nullptr, 10))))
+      return 1;
   } else if (cmd == L"foreground") {
     std::printf("%p\n", static_cast<void*>(GetForegroundWindow()));
   } else {
