@@ -177,20 +177,22 @@ CONTROL_IDS = {name: 101 + i for i, name in enumerate([
     "ProgressBar2", "Image3", "Image4", "Image5", "Image6", "Image7", "Image8", "Image2", "Label3",
     "InterfaceSelection"])}
 
-_CONTROL_LINE = re.compile(r"^control id=(-?\d+) class=(.*?) visible=(\d) rect=(-?\d+),(-?\d+),(-?\d+),(-?\d+) "
-                           r"state=(-?\d+) text=(.*)$")
+_CONTROL_LINE = re.compile(r"^control (\S+) id=(-?\d+) class=(.*?) visible=(\d) "
+                           r"rect=(-?\d+),(-?\d+),(-?\d+),(-?\d+) state=(-?\d+) text=(.*)$")
+_ITEM_LINE = re.compile(r"^item (\S+) level=(-?\d+) selected=(\d) rect=(-?\d+),(-?\d+),(-?\d+),(-?\d+) text=(.*)$")
 
 
 class Control:
     """One child window of a form as wininspect saw it."""
 
     def __init__(self, m):
-        self.id = int(m.group(1))
-        self.cls = m.group(2)
-        self.visible = m.group(3) == "1"
-        self.rect = tuple(int(m.group(i)) for i in range(4, 8))  # left, top, width, height
-        self.state = int(m.group(8))
-        self.text = m.group(9)
+        self.hwnd = m.group(1)
+        self.id = int(m.group(2))
+        self.cls = m.group(3)
+        self.visible = m.group(4) == "1"
+        self.rect = tuple(int(m.group(i)) for i in range(5, 9))  # left, top, width, height
+        self.state = int(m.group(9))
+        self.text = m.group(10)
 
     def __repr__(self):
         return f"<{self.cls} {self.id} {self.rect} visible={self.visible} state={self.state} {self.text!r}>"
@@ -206,6 +208,24 @@ def controls(window):
             c = Control(m)
             by_id[c.id] = c
     return {name: by_id[i] for name, i in CONTROL_IDS.items() if i in by_id}
+
+
+class TreeItem:
+    def __init__(self, m):
+        self.handle = m.group(1)
+        self.level = int(m.group(2))
+        self.selected = m.group(3) == "1"
+        self.rect = tuple(int(m.group(i)) for i in range(4, 8))  # left, top, right, bottom
+        self.text = m.group(8)
+
+    def __repr__(self):
+        return f"<item {self.text!r} level={self.level} selected={self.selected} {self.rect}>"
+
+
+def tree_items(tree_hwnd):
+    """The items of a tree control in display order."""
+    out = run_wine(WININSPECT, ["tree", tree_hwnd], check=True).stdout
+    return [TreeItem(m) for m in map(_ITEM_LINE.match, out.splitlines()) if m]
 
 
 def post_message(hwnd, msg, wparam, lparam):
