@@ -45,10 +45,12 @@ def run_wine(exe, args=(), timeout=60, cwd=None, check=False, env=None):
     return proc
 
 
-def start_wine(exe, args=(), cwd=None):
-    """Starts a Windows program and returns the Popen (output discarded)."""
+def start_wine(exe, args=(), cwd=None, env=None):
+    """Starts a Windows program and returns the Popen (output discarded).
+    env: variables added to the environment."""
+    full_env = dict(os.environ, **env) if env else None
     return subprocess.Popen([WINE_RUN, exe, *args], cwd=cwd, stdin=subprocess.DEVNULL,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=full_env)
 
 
 class TempDirTestCase(unittest.TestCase):
@@ -292,9 +294,9 @@ class LauncherSession:
         self.brands = set()
         self.pids = set()
 
-    def start(self, exe, brand, timeout=30):
+    def start(self, exe, brand, timeout=30, env=None):
         self.brands.add(brand)
-        self.started.append(start_wine(exe, cwd=os.path.dirname(exe)))
+        self.started.append(start_wine(exe, cwd=os.path.dirname(exe), env=env))
         w = wait_until(lambda: [w for w in find_windows(cls="TForm2", title=brand) if w.visible],
                        timeout=timeout, what=f"the window of {brand}")[0]
         self.pids.add(w.pid)
