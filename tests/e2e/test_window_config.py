@@ -3,6 +3,7 @@ written entry by entry: the tree's shape (shared groups, a third level,
 gaps in the keys, eleven fields), and the errors that end the load and the
 rest of window construction while the window still opens."""
 import os
+import shutil
 import sys
 import time
 import unittest
@@ -80,6 +81,11 @@ class ConfigLoadTest(h.TempDirTestCase):
         time.sleep(0.5)
         self.assertEqual(self.tree(w), [(0, "甲"), (1, "一区"), (2, "三级"), (1, "二区"), (0, "乙"), (1, "四区"),
                                         (1, "五区")])
+        # Construction wrote the desktop shortcut under the exe's name (the
+        # tests' Wine desktop is the private HOME, or its Desktop folder).
+        home = os.path.join(os.environ.get("LK_WINE_DIR", os.path.join(h.SOURCE_DIR, "build", "wine")), "home")
+        self.assertTrue(any(os.path.exists(os.path.join(d, "cfg_tree.lnk"))
+                            for d in (home, os.path.join(home, "Desktop"))))
 
     def test_zone_error_ends_load_and_construction(self):
         servers = {"0": entry("甲", "一区"), "1": entry("甲", "坏区", port="-1"), "2": entry("甲", "后区")}
@@ -105,6 +111,26 @@ class ConfigLoadTest(h.TempDirTestCase):
         w = self.start_expecting_box(exe, brand, inf + " 配置文件不存在，请重新下载登录器。")
         self.assertEqual(self.tree(w), [])
         self.assertEqual(h.controls(w)["InterfaceSelection"].state, 2)
+
+    def test_shield_label(self):
+        # Switch 1 without Shield.rc: the message, no shield label, and
+        # construction goes on (the restore runs).
+        exe, brand = self.launcher("cfg_noshield", self.settings(CloudShieldSwitch="1"), {"0": entry("甲", "一区")},
+                                   config_ini="[Options]\r\nInterface=2\r\n")
+        w = self.start_expecting_box(exe, brand, h.winpath(self.tmp) + "\\Shield.rc不存在")
+        c = h.controls(w)
+        self.assertFalse(c["Label9"].visible)
+        self.assertEqual(c["InterfaceSelection"].state, 2)
+        h.close_window(w)
+        h.wait_until(lambda: not h.find_windows(cls="TForm2", title=brand), timeout=20, what="the close")
+        # Vendor 1 answering 150: the shield runs and the label shows.
+        h.write_bytes(os.path.join(self.tmp, "Shield.rc"), b"[Res]\r\nKeys=k\r\n")
+        shutil.copy(h.build_path("tests", "shield_vendor1.dll"), os.path.join(self.tmp, "clinkAPI.dll"))
+        w = self.session.start(exe, brand, env={"LK_SHIELD_RESULT": "150"})
+        c = h.controls(w)
+        self.assertTrue(c["Label9"].visible)
+        self.assertEqual(c["Label9"].rect[:2], (40, 540))
+        self.assertEqual(c["Label9"].text, "守护中")
 
 
 if __name__ == "__main__":
