@@ -150,6 +150,29 @@ class ZoneTreeTest(h.TempDirTestCase):
         self.assertLess(elapsed, 6)
         self.assertEqual([i.text for i in self.items() if i.selected], ["慢区"])
 
+    def test_tray_selects_the_first_node_of_the_chosen_name(self):
+        items = self.items()
+        zone1, zone1b = items[1], items[5]
+        self.click(zone1b)
+        h.wait_until(lambda: ONLINE.match(self.status()), timeout=10, what="the probe result")
+        self.assertEqual([i.selected for i in self.items()], [False] * 5 + [True])
+        # The shell hands a click on the icon over while the left button is
+        # down; hold it on the window's surface and press the icon.
+        x, y = self.ctl["Label3"].rect[:2]
+        h.xdotool("mousemove", self.window.rect[0] + x + 5, self.window.rect[1] + y + 5)
+        h.xdotool("mousedown", 1)
+        try:
+            time.sleep(0.3)
+            tray = [t for t in h.find_windows(cls="LkTrayIconWindow") if t.pid == self.window.pid][0]
+            h.post_message(tray.hwnd, 0x8000 + 0x54, 1, 0x0201)
+            time.sleep(1)
+        finally:
+            h.xdotool("mouseup", 1)
+        # The first node in tree order named like the chosen zone.
+        self.assertEqual([i.selected for i in self.items()], [False, True] + [False] * 4)
+        self.assertEqual(zone1.text, zone1b.text)
+        h.wait_until(lambda: ONLINE.match(self.status()), timeout=10, what="the new probe")
+
 
 if __name__ == "__main__":
     unittest.main()
