@@ -169,6 +169,26 @@ class LaunchTest(h.TempDirTestCase):
         h.wait_until(lambda: not processes_running(self.tmp, "game.exe"), timeout=20, what="the clients to end")
         self.assertTrue(processes_running(self.tmp, "mygame.exe"))
 
+    def test_failed_write_ends_the_press(self):
+        # Config.ini is a folder: the profile writer cannot write it.
+        os.makedirs(self.config)
+        w = self.session.start(self.exe, self.brand, env={"LK_FAKECLIENT_RECORD": h.winpath(self.record)})
+        time.sleep(1)
+        self.ctl = h.controls(w)
+        self.click_zone("一区")
+        h.wait_until(lambda: ONLINE.match(self.status()), timeout=10, what="the probe")
+        self.click_control("Image2")
+        self.expect_box("launch", "Unable to write to " + h.winpath(self.config))
+        # The client runs, the window was not hidden, and the client is not
+        # the launcher's to end.
+        h.wait_until(lambda: os.path.exists(self.record), timeout=20, what="the client")
+        self.assertTrue(self.session.window(self.brand).visible)
+        h.close_window(self.session.window(self.brand))
+        h.wait_until(lambda: not h.find_windows(cls="TForm2", title=self.brand), timeout=20,
+                     what="the launcher to close")
+        time.sleep(2)
+        self.assertTrue(processes_running(self.tmp, "game.exe"))
+
 
 if __name__ == "__main__":
     unittest.main()
