@@ -1,77 +1,340 @@
+// TForm2: construction of the window and its controls, FormCreate, the skin
+// layout (ReadExecutableData) and FormShow.
 #include "launcher/LMain.h"
 
+#include <exception>
+
+#include "core/remote_tools.h"
+#include "core/window_layout.h"
+#include "launcher/LMain_pictures.h"
+#include "launcher/Shield.h"
+#include "launcher/Startup.h"
 #include "platform/error.h"
-#include "platform/handles.h"
+#include "platform/path_text.h"
+#include "platform/self_path.h"
+#include "platform/shortcut.h"
 #include "platform/text.h"
 
 namespace lk {
 
+std::string WebUrl, PayUrl, RegisterUrl, UpDateUrl, NoticeUrl, WebUr2, Grouping;
+bool UpDateSwitch = false;
+std::int32_t CloudShieldSwitch = 0;
+std::string RemoteToolPath1, RemoteToolPath2;
+
 namespace {
 
-// Borderless, with a system menu and a minimise box so that the task bar
-// button and Alt+F4 behave as players expect.
-constexpr DWORD kStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-// The main window itself owns the task bar button.
-constexpr DWORD kExStyle = WS_EX_APPWINDOW;
+// Design-time colours and fonts.
+constexpr COLORREF kLimeGreen = RGB(0, 255, 0);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr const char* kTahoma = "Tahoma";
+constexpr const char* kSegoeUi = "Segoe UI";
 
-void RegisterClassOnce(HINSTANCE instance, WNDPROC proc) {
-  WNDCLASSEXW wc{};
-  if (GetClassInfoExW(instance, TForm2::kClassName, &wc)) return;
-  wc.cbSize = sizeof wc;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  wc.lpszClassName = TForm2::kClassName;
-  if (!RegisterClassExW(&wc)) throw Error("RegisterClassExW: " + SystemErrorText(GetLastError()));
+COLORREF WindowColour() { return GetSysColor(COLOR_WINDOW); }
+
+COLORREF ColourOf(TColor c) {
+  if (IsSystemColour(c)) return GetSysColor(static_cast<int>(c & 0xFF));
+  return static_cast<COLORREF>(c & 0xFFFFFF);
+}
+
+void SetId(ui::Control& c, int id) { SetWindowLongPtrW(c.Hwnd(), GWLP_ID, id); }
+
+std::unique_ptr<ui::Label> MakeLabel(HWND parent, int id, int left, int top, const char* text, const char* font,
+                                     int height, COLORREF colour) {
+  auto label = std::make_unique<ui::Label>(parent, left, top, text);
+  label->SetFont(font, height);
+  label->SetColor(colour);
+  SetId(*label, id);
+  return label;
+}
+
+std::unique_ptr<ui::ImageButton> MakeImage(HWND parent, int id, int left, int top) {
+  auto image = std::make_unique<ui::ImageButton>(parent, left, top);
+  SetId(*image, id);
+  return image;
+}
+
+// The executable's file name without its extension: the shortcut's name.
+std::string ExecutableBaseName() {
+  std::string name = OwnExecutablePath();
+  const auto slash = name.find_last_of("\\/");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const auto dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
 }
 
 }  // namespace
 
+NoticePanelHost::NoticePanelHost(HWND parent, const ui::Rect& bounds) {
+  Attach(ui::CreateChild(parent, L"STATIC", WS_VISIBLE | SS_BLACKRECT, 0, bounds, "WebBrowser"), "WebBrowser");
+}
+
+TForm2::TForm2() = default;
+
 TForm2::~TForm2() {
-  if (hwnd_) DestroyWindow(hwnd_);
+  // A result still on its way must find no window.
+  if (Probe) ProbeDetach();
+  if (UpdateRun_) UpdateRun_->CancelAndWait(std::chrono::milliseconds(5000));
 }
 
-void TForm2::Create(HINSTANCE instance, const std::string& title, int show_command) {
-  RegisterClassOnce(instance, &TForm2::WndProc);
-  RECT r{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int x = work.left + ((work.right - work.left) - w) / 2;
-  const int y = work.top + ((work.bottom - work.top) - h) / 2;
-  // The object travels as the creation parameter, so that it is known from
-  // the window's first message on.
-  if (!CreateWindowExW(kExStyle, kClassName, Wide(title).c_str(), kStyle, x, y, w, h, nullptr, nullptr,
-                       instance, this))
-    throw Error("CreateWindowExW: " + SystemErrorText(GetLastError()));
-  ShowWindow(hwnd_, show_command);
-  UpdateWindow(hwnd_);
-}
+void TForm2::Create(HINSTANCE, const std::string& title, int show_command) {
+  // Errors escaping a handler or FormCreate go to the message dialog.
+  ui::SetErrorDisplay([](const std::exception& e) { ShowMessageDialog(e.what()); });
+  Form = std::make_unique<ui::Form>("TForm2", "Form2", kClientWidth, kClientHeight);
+  Form->SetColor(GetSysColor(COLOR_BTNFACE));
+  Ui = std::make_unique<UiDispatcher>();
+  Ui->SetErrorHandler([](const std::string& text) { ShowMessageDialog(text); });
+  CreateControls();
+  WireChrome();
+  WireZones();
+  Form->onShow = [this] { FormShow(); };
+  Form->onClose = [this] { FormClose(); };
+  Form->onDestroy = [this] {
+    ProbeDetach();
+    PostQuitMessage(0);
+  };
 
-LRESULT CALLBACK TForm2::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* created = static_cast<TForm2*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    created->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+  try {
+    FormCreate();
+  } catch (const std::exception& e) {
+    // FormCreate ends at its first error; the window opens all the same.
+    ui::ShowError(e);
   }
-  auto* self = reinterpret_cast<TForm2*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  return self->OnMessage(msg, wp, lp);
+  if (CentreOnShow) Form->CenterOnScreen();
+  // The brand name, even when FormCreate stopped before its step 12: a
+  // second start of the brand must find this window.
+  if (Form->Title() != title) Form->SetTitle(title);
+  ShowWindow(Form->Hwnd(), show_command == SW_HIDE ? SW_SHOWNORMAL : show_command);
+  UpdateWindow(Form->Hwnd());
 }
 
-LRESULT TForm2::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_DESTROY:
-      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
-      PostQuitMessage(0);
-      return 0;
+void TForm2::CreateControls() {
+  const HWND p = Form->Hwnd();
+  const int kTahomaPx = 11, kSegoePx = 12;
+  const COLORREF window = WindowColour();
+  Label1 = MakeLabel(p, kIdLabel1, 16, 15, "Label1", kTahoma, kTahomaPx, window);
+  Image1 = MakeImage(p, kIdImage1, 649, 352);
+  Label2 = MakeLabel(p, kIdLabel2, 672, 353, "服务器状态", kTahoma, kTahomaPx, window);
+  Label9 = MakeLabel(p, kIdLabel9, 16, 448, "守护中", kSegoeUi, kSegoePx, kLimeGreen);
+  Label10 = MakeLabel(p, kIdLabel10, 684, 307, "全屏模式", kTahoma, kTahomaPx, window);
+  Label4 = MakeLabel(p, kIdLabel4, 258, 368, "传输速度-kb/s", kTahoma, kTahomaPx, window);
+  Label5 = MakeLabel(p, kIdLabel5, 30, 397, "当前", kTahoma, kTahomaPx, window);
+  Label6 = MakeLabel(p, kIdLabel6, 30, 417, "全部", kTahoma, kTahomaPx, window);
+  Label7 = MakeLabel(p, kIdLabel7, 320, 400, "100%", kTahoma, kTahomaPx, window);
+  Label8 = MakeLabel(p, kIdLabel8, 320, 419, "100%", kTahoma, kTahomaPx, window);
+
+  TreeView1 = std::make_unique<ui::TreeView>(p, ui::Rect{16, 56, 121, 153});
+  TreeView1->SetFont(kSegoeUi, kSegoePx);
+  TreeView1->SetIndent(19);
+  SetId(*TreeView1, kIdTreeView1);
+  ComboBox1 = std::make_unique<ui::ComboBox>(p, ui::Rect{16, 218, 121, 23});
+  ComboBox1->SetFont(kSegoeUi, kSegoePx);
+  SetId(*ComboBox1, kIdComboBox1);
+  WebBrowser1 = std::make_unique<NoticePanelHost>(p, ui::Rect{143, 56, 187, 150});
+  SetId(*WebBrowser1, kIdWebBrowser1);
+  WebBrowser2 = std::make_unique<NoticePanelHost>(p, ui::Rect{348, 56, 181, 150});
+  SetId(*WebBrowser2, kIdWebBrowser2);
+  Resolution = std::make_unique<ui::ComboBox>(p, ui::Rect{527, 304, 87, 23});
+  Resolution->SetFont(kSegoeUi, kSegoePx);
+  SetId(*Resolution, kIdResolution);
+  CheckBox1 = std::make_unique<ui::CheckBox>(p, ui::Rect{666, 306, 13, 13});
+  SetId(*CheckBox1, kIdCheckBox1);
+  ProgressBar1 = std::make_unique<ui::ProgressBar>(p, ui::Rect{67, 400, 228, 9});
+  ProgressBar1->SetRange(0, 100);
+  ProgressBar1->SetPosition(100);
+  SetId(*ProgressBar1, kIdProgressBar1);
+  ProgressBar2 = std::make_unique<ui::ProgressBar>(p, ui::Rect{67, 420, 228, 9});
+  ProgressBar2->SetRange(0, 100);
+  ProgressBar2->SetPosition(100);
+  SetId(*ProgressBar2, kIdProgressBar2);
+  PopupMenu1 = std::make_unique<ui::PopupMenu>();
+  PopupMenu1->Add(kRemoteToolCaption1, [this] { TMenuItem1Click(); });
+  PopupMenu1->Add(kRemoteToolCaption2, [this] { TMenuItem2Click(); });
+  TrayIcon1 = std::make_unique<ui::TrayIcon>();
+  Image3 = MakeImage(p, kIdImage3, 80, 8);
+  Image4 = MakeImage(p, kIdImage4, 158, 8);
+  Image5 = MakeImage(p, kIdImage5, 248, 8);
+  Image6 = MakeImage(p, kIdImage6, 336, 8);
+  Image7 = MakeImage(p, kIdImage7, 840, 8);
+  Image8 = MakeImage(p, kIdImage8, 886, 8);
+  Image2 = MakeImage(p, kIdImage2, 643, 496);
+  Label3 = MakeLabel(p, kIdLabel3, 30, 368, "客户端已加载完毕，选择分区登录游戏!", kTahoma, kTahomaPx, window);
+  InterfaceSelection = std::make_unique<ui::ComboBox>(p, ui::Rect{401, 333, 87, 23});
+  InterfaceSelection->SetFont(kSegoeUi, kSegoePx);
+  SetId(*InterfaceSelection, kIdInterfaceSelection);
+  // Design-time picture of the status dot: the grey dot.
+  SetResourcePicture(*Image1, L"PngImage_1");
+}
+
+void TForm2::FormCreate() {
+  // 1. Double buffering: the form paints through a back buffer already.
+  // 2. The window-wide objects.
+  StartedApps = std::make_unique<TStartedApps>();
+  ManifestIni_ = std::make_unique<ManifestIni>();
+  // 3. The zone drop-down list's prompt.
+  ComboBox1->Insert(0, "选择游戏分区");
+  ComboBox1->Select(0);
+  // 4. The notice panels' placeholder page: wired with the web browser host.
+  // 5. No border, no title bar, no border icons: the form is WS_POPUP.
+  // 6. The tray icon stays for the whole run (a shell without a
+  // notification area refuses it; the icon's window still answers).
+  TrayIcon1->SetTip(LoginInfo.BrandName);
+  TrayIcon1->Show();
+  // 7. Centred when shown.
+  CentreOnShow = true;
+  // 8. Interface choices, "1.45界面" selected.
+  for (const std::string& s : InterfaceChoices()) InterfaceSelection->Add(s);
+  InterfaceSelection->Select(1);
+  // 9. Resolution choices, "800*600" selected.
+  for (const std::string& s : ResolutionChoices()) Resolution->Add(s);
+  Resolution->Select(0);
+  // 10. The tree: black without border, white text; drawing suspended until
+  // the configuration load has filled it.
+  SetWindowLongPtrW(TreeView1->Hwnd(), GWL_STYLE, GetWindowLongPtrW(TreeView1->Hwnd(), GWL_STYLE) & ~WS_BORDER);
+  SetWindowLongPtrW(TreeView1->Hwnd(), GWL_EXSTYLE,
+                    GetWindowLongPtrW(TreeView1->Hwnd(), GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
+  SetWindowPos(TreeView1->Hwnd(), nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  TreeView1->SetColors(RGB(0, 0, 0), RGB(255, 255, 255));
+  TreeView1->SetRedraw(false);
+  TreeDrawingSuspended = true;
+  // 11. The skin layout.
+  ReadExecutableData();
+  // 12. The brand name titles the window.
+  Form->SetTitle(LoginInfo.BrandName);
+  // 13. The desktop shortcut, rewritten on every start.
+  CreateSelfShortcut(ExecutableBaseName(), kDesktopDirectoryFolder);
+  // 14. The launcher configuration file.
+  loadConfiguration();
+  // 15. The shield, for a positive switch only (2147483648 and above read
+  // negative).
+  Label9->SetVisible(CloudShieldSwitch > 0);
+  if (CloudShieldSwitch > 0) {
+    const TShieldStart shield =
+        OpenShield(LauncherFolder(), CloudShieldSwitch, [](const std::string& text) { ShowMessageDialog(text); });
+    hModule = shield.hModule;
+    Label9->SetVisible(shield.Started);
   }
-  return DefWindowProcW(hwnd_, msg, wp, lp);
+  // 16. The labels draw text only, over the skin: the toolkit's labels are
+  // transparent by construction.
+  // 17. The remote tools' default paths.
+  RemoteToolPath1 = kRemoteToolPath1;
+  RemoteToolPath2 = kRemoteToolPath2;
+  // 18. The game options file (neither read nor created here).
+  GameOptionsFile = std::make_unique<TInfFileHelper>(LauncherFolder() + "Config.ini");
+  // 19. The player's last display choices.
+  RestoreDisplayChoices();
+  // 20. The update run, when UpDateSwitch is on: started by the update
+  // run's own wiring (UpdateRun::Start with this window as its host).
+}
+
+void TForm2::ReadExecutableData() {
+  const TGraphicInfo& g = GraphicInfo;
+  // 1. The background decides the window's size.
+  if (g.ControlbackImage) {
+    Form->SetClientSize(g.ControlbackImage->Pixels.width, g.ControlbackImage->Pixels.height);
+  }
+  // 2. The title label.
+  Label1->SetCaption(LoginInfo.BrandName);
+  Label1->SetVisible(g.BrandNameSwitch);
+  // 3.-7. The image buttons, each with its hover picture (chrome).
+  SetButtonPictures(*Image2, g.ControLoing1Image, g.ControLoing2Image);
+  Image2->SetPosition(g.ControlLoingPoint.cx, g.ControlLoingPoint.cy);
+  Image3->SetVisible(g.ControlCustomerHubSwitch);
+  SetButtonPictures(*Image3, g.ControCustomerHub1Image, g.ControCustomerHub2Image);
+  Image3->SetPosition(g.ControlCustomerHubPoint.cx, g.ControlCustomerHubPoint.cy);
+  Image4->SetVisible(g.ControlwebsiteSwitch);
+  SetButtonPictures(*Image4, g.Controlwebsite1Image, g.Controlwebsite2Image);
+  Image4->SetPosition(g.ControlwebsitePoint.cx, g.ControlwebsitePoint.cy);
+  Image5->SetVisible(g.ControlPlayerToolsSwitch);
+  SetButtonPictures(*Image5, g.ControlPlayerTools1Image, g.ControlPlayerTools2Image);
+  Image5->SetPosition(g.ControlPlayerToolsPoint.cx, g.ControlPlayerToolsPoint.cy);
+  Image6->SetVisible(g.ControlRegistrationSwitch);
+  SetButtonPictures(*Image6, g.ControlRegistration1Image, g.ControlRegistration2Image);
+  Image6->SetPosition(g.ControlRegistrationPoint.cx, g.ControlRegistrationPoint.cy);
+  // 8. The zone list: drop-down list for type 0, the tree otherwise.
+  if (g.ServerListType == 0) {
+    TreeView1->SetVisible(false);
+    ComboBox1->SetVisible(true);
+    ComboBox1->SetPosition(g.ControlServerList1Point.cx, g.ControlServerList1Point.cy);
+  } else {
+    TreeView1->SetVisible(true);
+    ComboBox1->SetVisible(false);
+    TreeView1->SetSize(g.ControlServerListSizet.cx, g.ControlServerListSizet.cy);
+    TreeView1->SetPosition(g.ControlServerListPoint.cx, g.ControlServerListPoint.cy);
+  }
+  // 9. The first notice panel.
+  if (g.Control24Switch) {
+    WebBrowser1->SetBounds({g.ControlNoticePoint.cx, g.ControlNoticePoint.cy, g.ControlNoticeListSizet.cx,
+                            g.ControlNoticeListSizet.cy});
+  } else {
+    WebBrowser1->SetVisible(false);
+  }
+  // 10.-12. Full-screen box with its caption, the two choice lists.
+  CheckBox1->SetPosition(g.ControlWindowModePoint.cx, g.ControlWindowModePoint.cy);
+  Label10->SetPosition(g.ControlWindowModePoint.cx + 16, g.ControlWindowModePoint.cy);
+  Resolution->SetPosition(g.ControlResolutionPoint.cx, g.ControlResolutionPoint.cy);
+  InterfaceSelection->SetPosition(g.ControlInterfaceSelectionPoint.cx, g.ControlInterfaceSelectionPoint.cy);
+  // 13. Status dot and text.
+  Image1->SetPosition(g.ControlStateBoxPoint.cx, g.ControlStateBoxPoint.cy);
+  Label2->SetPosition(g.ControlStateBoxPoint.cx + 20, g.ControlStateBoxPoint.cy + 1);
+  // 14. Status line and speed label.
+  Label3->SetPosition(g.ControlprogressBarPoint.cx, g.ControlprogressBarPoint.cy);
+  Label4->SetPosition(SpeedLabelLeft(g.ControlprogressBarPoint, g.ControlprogressBarSize),
+                      g.ControlprogressBarPoint.cy);
+  // 15.-16. Hide and close, always shown.
+  SetButtonPictures(*Image7, g.Controlbutton41Image, g.Controlbutton42Image);
+  Image7->SetPosition(g.Controlbutton4Point.cx, g.Controlbutton4Point.cy);
+  SetButtonPictures(*Image8, g.Controlbutton51Image, g.Controlbutton52Image);
+  Image8->SetPosition(g.Controlbutton5Point.cx, g.Controlbutton5Point.cy);
+  // 17. The title: position, size in whole points (Tahoma stays), colour.
+  Label1->SetPosition(g.ControltitletxtPoint.cx, g.ControltitletxtPoint.cy);
+  Label1->SetFont(kTahoma, ui::PointsToPixels(TitleFontPoints(g.ControltitletxtFont.Size)));
+  Label1->SetColor(ColourOf(g.ControltitletxtColor));
+  // 18. The shield label.
+  Label9->SetVisible(g.ControlCloudShieldSwitch);
+  Label9->SetPosition(g.ControlCloudShieldPoint.cx, g.ControlCloudShieldPoint.cy);
+  // 19.-20. The two progress rows.
+  const auto place_row = [](const ProgressRowLayout& row, ui::Label& caption, ui::ProgressBar& bar,
+                            ui::Label& percent) {
+    if (row.captionVisible) {
+      caption.SetVisible(true);
+      caption.SetPosition(row.caption.cx, row.caption.cy);
+    } else {
+      caption.SetVisible(false);
+    }
+    const ui::Rect old = bar.Bounds();
+    bar.SetBounds({row.bar.cx, row.bar.cy, row.barWidth, old.height});
+    percent.SetPosition(row.percent.cx, row.percent.cy);
+  };
+  place_row(LayOutProgressRow(g.ControlprogressBar2Switch, g.ControlprogressBar2Point, g.ControlprogressBar2Size),
+            *Label5, *ProgressBar1, *Label7);
+  place_row(LayOutProgressRow(g.ControlprogressBar1Switch, g.ControlprogressBar1Point, g.ControlprogressBar1Size),
+            *Label6, *ProgressBar2, *Label8);
+  // 21. The second notice panel.
+  if (g.Control16Switch) {
+    WebBrowser2->SetBounds({g.Control16Point.cx, g.Control16Point.cy, g.Control16Sizet.cx, g.Control16Sizet.cy});
+  } else {
+    WebBrowser2->SetVisible(false);
+  }
+}
+
+void TForm2::RestoreDisplayChoices() {
+  const std::string width = GameOptionsFile->ReadString("Options", "ScreenWidth", "");
+  const std::string height = GameOptionsFile->ReadString("Options", "ScreenHeight", "");
+  std::vector<std::string> entries;
+  for (int i = 0; i < Resolution->Count(); ++i) entries.push_back(Resolution->ItemText(i));
+  Resolution->Select(RestoredResolutionIndex(entries, width, height));
+  const std::string iface = GameOptionsFile->ReadString("Options", "Interface", "");
+  // A number at or above the count gives entry 1, the one step 8 selected.
+  InterfaceSelection->Select(RestoredInterfaceIndex(iface, InterfaceSelection->Count()));
+  CheckBox1->SetChecked(RestoredFullScreen(GameOptionsFile->ReadString("Options", "FullScreenMode", "")));
+}
+
+void TForm2::FormShow() {
+  IsShow = true;
+  TreeView1->Select(nullptr);
 }
 
 int RunMessageLoop() {

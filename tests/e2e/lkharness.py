@@ -45,10 +45,12 @@ def run_wine(exe, args=(), timeout=60, cwd=None, check=False, env=None):
     return proc
 
 
-def start_wine(exe, args=(), cwd=None):
-    """Starts a Windows program and returns the Popen (output discarded)."""
+def start_wine(exe, args=(), cwd=None, env=None):
+    """Starts a Windows program and returns the Popen (output discarded).
+    env: variables added to the environment."""
+    full_env = dict(os.environ, **env) if env else None
     return subprocess.Popen([WINE_RUN, exe, *args], cwd=cwd, stdin=subprocess.DEVNULL,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=full_env)
 
 
 class TempDirTestCase(unittest.TestCase):
@@ -164,3 +166,182 @@ def read_bytes(path):
 def write_bytes(path, data):
     with open(path, "wb") as f:
         f.write(data)
+
+
+# --- The main window: branded launchers, controls, screen pixels ----------
+
+DEMO_SKIN = os.path.join(SOURCE_DIR, "skins", "demo")
+
+# Child window IDs of TForm2's controls (launcher/LMain.h, TForm2ControlId).
+CONTROL_IDS = {name: 101 + i for i, name in enumerate([
+    "Label1", "Image1", "Label2", "Label9", "Label10", "Label4", "Label5", "Label6", "Label7", "Label8",
+    "TreeView1", "ComboBox1", "WebBrowser1", "WebBrowser2", "Resolution", "CheckBox1", "ProgressBar1",
+    "ProgressBar2", "Image3", "Image4", "Image5", "Image6", "Image7", "Image8", "Image2", "Label3",
+    "InterfaceSelection"])}
+
+_CONTROL_LINE = re.compile(r"^control (\S+) id=(-?\d+) class=(.*?) visible=(\d) "
+                           r"rect=(-?\d+),(-?\d+),(-?\d+),(-?\d+) state=(-?\d+) text=(.*)$")
+_ITEM_LINE = re.compile(r"^item (\S+) level=(-?\d+) selected=(\d) rect=(-?\d+),(-?\d+),(-?\d+),(-?\d+) text=(.*)$")
+
+
+class Control:
+    """One child window of a form as wininspect saw it."""
+
+    def __init__(self, m):
+        self.hwnd = m.group(1)
+        self.id = int(m.group(2))
+        self.cls = m.group(3)
+        self.visible = m.group(4) == "1"
+        self.rect = tuple(int(m.group(i)) for i in range(5, 9))  # left, top, width, height
+        self.state = int(m.group(9))
+        self.text = m.group(10)
+
+    def __repr__(self):
+        return f"<{self.cls} {self.id} {self.rect} visible={self.visible} state={self.state} {self.text!r}>"
+
+
+def controls(window):
+    """The form's controls by design name (see CONTROL_IDS)."""
+    out = run_wine(WININSPECT, ["children", window.hwnd], check=True).stdout
+    by_id = {}
+    for line in out.splitlines():
+        m = _CONTROL_LINE.match(line)
+        if m:
+            c = Control(m)
+            by_id[c.id] = c
+    return {name: by_id[i] for name, i in CONTROL_IDS.items() if i in by_id}
+
+
+class TreeItem:
+    def __init__(self, m):
+        self.handle = m.group(1)
+        self.level = int(m.group(2))
+        self.selected = m.group(3) == "1"
+        self.rect = tuple(int(m.group(i)) for i in range(4, 8))  # left, top, right, bottom
+        self.text = m.group(8)
+
+    def __repr__(self):
+        return f"<item {self.text!r} level={self.level} selected={self.selected} {self.rect}>"
+
+
+def tree_items(tree_hwnd):
+    """The items of a tree control in display order."""
+    out = run_wine(WININSPECT, ["tree", tree_hwnd], check=True).stdout
+    return [TreeItem(m) for m in map(_ITEM_LINE.match, out.splitlines()) if m]
+
+
+def post_message(hwnd, msg, wparam, lparam):
+    run_wine(WININSPECT, ["post", hwnd, str(msg), str(wparam), str(lparam)], check=True)
+
+
+def make_skin(folder, overrides=None, drop=()):
+    """A copy of the demo skin in `folder` with skin.txt keys replaced
+    (overrides: key -> value) or left out (drop)."""
+    shutil.copytree(DEMO_SKIN, folder)
+    overrides = dict(overrides or {})
+    lines = []
+    with open(os.path.join(folder, "skin.txt"), encoding="utf-8") as f:
+        for line in f:
+            key = line.split("=", 1)[0].strip()
+            if "=" in line and not line.lstrip().startswith("#"):
+                if key in drop:
+                    continue
+                if key in overrides:
+                    line = f"{key} = {overrides.pop(key)}\n"
+            lines.append(line)
+    lines += [f"{k} = {v}\n" for k, v in overrides.items()]
+    with open(os.path.join(folder, "skin.txt"), "w", encoding="utf-8") as f:
+        f.writelines(lines)
+    return folder
+
+
+def pack_launcher(exe, brand, skin=DEMO_SKIN, token="tok-1"):
+    r = run_wine(LAUNCHER_KIT, ["pack", "--launcher", winpath(LAUNCHER), "--out", winpath(exe), "--brand", brand,
+                                "--token", token, "--skin", winpath(skin)], timeout=120)
+    if r.returncode != 0:
+        raise AssertionError(f"pack failed: {r.stdout} {r.stderr}")
+    return exe
+
+
+def zone(group, name, port, address="127.0.0.1", client="game"):
+    return {"GroupName": group, "ListAreaName": name, "ReaDistrictName": name, "ServerAddress": address,
+            "LoginPort": str(port), "RegisteredPorts": "0", "PlatFormID": "1", "ChannelID": "c",
+            "ServerID": "1", "ClientFileName": client}
+
+
+def write_inf(inf_path, settings=None, zones=()):
+    """The launcher configuration file made by `launcher-kit inf`."""
+    base = {"WebUrl": "", "PayUrl": "", "RegisterUrl": "", "UpDateUrl": "", "NoticeUrl": "", "WebUr2": "",
+            "Grouping": "g", "UpDateSwitch": "0", "CloudShieldSwitch": "0"}
+    base.update(settings or {})
+    text = "[LoginData]\n" + "".join(f"{k} = {v}\n" for k, v in base.items())
+    for z in zones:
+        text += "[Zone]\n" + "".join(f"{k} = {v}\n" for k, v in z.items())
+    desc = inf_path + ".txt"
+    with open(desc, "w", encoding="utf-8") as f:
+        f.write(text)
+    r = run_wine(LAUNCHER_KIT, ["inf", winpath(desc), winpath(inf_path)])
+    if r.returncode != 0:
+        raise AssertionError(f"inf failed: {r.stdout} {r.stderr}")
+    os.remove(desc)
+
+
+class LauncherSession:
+    """Starts branded launchers and ends whatever they left behind."""
+
+    def __init__(self):
+        self.started = []
+        self.brands = set()
+        self.pids = set()
+
+    def start(self, exe, brand, timeout=30, env=None):
+        self.brands.add(brand)
+        self.started.append(start_wine(exe, cwd=os.path.dirname(exe), env=env))
+        w = wait_until(lambda: [w for w in find_windows(cls="TForm2", title=brand) if w.visible],
+                       timeout=timeout, what=f"the window of {brand}")[0]
+        self.pids.add(w.pid)
+        return w
+
+    def window(self, brand):
+        found = find_windows(cls="TForm2", title=brand)
+        return found[0] if found else None
+
+    def end(self):
+        try:
+            for w in top_windows():
+                if w.pid in self.pids:
+                    terminate_process(w.pid)
+        finally:
+            for p in self.started:
+                try:
+                    p.wait(timeout=20)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+
+
+def screenshot():
+    """The whole X screen as (width, height, rgb bytes)."""
+    data = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], capture_output=True, timeout=60,
+                          check=True).stdout
+    # P6\n<w> <h>\n<max>\n<bytes>
+    parts = data.split(b"\n", 3)
+    w, h = (int(v) for v in parts[1].split())
+    return w, h, parts[3]
+
+
+def pixel(shot, x, y):
+    w, _, px = shot
+    i = 3 * (y * w + x)
+    return tuple(px[i:i + 3])
+
+
+def save_artifact(name):
+    """Keeps a screenshot of the screen under build/<preset>/artifacts."""
+    folder = build_path("artifacts")
+    os.makedirs(folder, exist_ok=True)
+    subprocess.run(["import", "-window", "root", os.path.join(folder, name)], timeout=60, check=True)
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *[str(a) for a in args]], check=True, timeout=30)

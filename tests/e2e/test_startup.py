@@ -37,6 +37,9 @@ class StartupTest(h.TempDirTestCase):
                        timeout=120)
         self.assertEqual(r.returncode, 0, r.stderr)
         self.ours.update({brand, name})
+        # The window loads its configuration file while it is made; without
+        # one it would stop at the missing-file message first.
+        h.write_inf(os.path.join(self.tmp, name + ".inf"))
         return exe
 
     def start(self, exe):

@@ -11,8 +11,20 @@
 //   wininspect close <hwnd>         posts WM_CLOSE
 //   wininspect terminate <pid>      ends a process
 //   wininspect foreground           prints the foreground window
+//   wininspect children <hwnd>      one line per direct child window:
+//       control <hwnd> id=<id> class=<class> visible=<0|1> rect=<left,top,width,height>
+//               state=<n> text=<text>
+//     rect relative to the parent's client area; state is the selected
+//     index of a combo box, the check state of a button, else 0
+//   wininspect tree <hwnd>          the items of a tree control of another
+//       process in display order:
+//       item <handle> level=<n> selected=<0|1> rect=<l,t,r,b> text=<text>
+//     rect in the tree's client coordinates (zero for a hidden item)
+//   wininspect post <hwnd> <msg> <wparam> <lparam>   PostMessageW (decimal)
 // Handles are printed and read in hex; texts are UTF-8 with newlines as \n.
 #include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -67,6 +79,103 @@ BOOL CALLBACK PrintTop(HWND h, LPARAM) {
   return TRUE;
 }
 
+BOOL CALLBACK PrintControl(HWND h, LPARAM parent) {
+  if (GetParent(h) != reinterpret_cast<HWND>(parent)) return TRUE;
+  RECT r{};
+  GetWindowRect(h, &r);
+  MapWindowPoints(nullptr, reinterpret_cast<HWND>(parent), reinterpret_cast<POINT*>(&r), 2);
+  const std::string cls = ClassOf(h);
+  LRESULT state = 0;
+  if (cls == "ComboBox") state = SendMessageW(h, CB_GETCURSEL, 0, 0);
+  if (cls == "Button") state = SendMessageW(h, BM_GETCHECK, 0, 0);
+  std::printf("control %p id=%d class=%s visible=%d rect=%ld,%ld,%ld,%ld state=%d text=%s\n",
+              static_cast<void*>(h), GetDlgCtrlID(h),
+              cls.c_str(), (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) ? 1 : 0, r.left, r.top, r.right - r.left,
+              r.bottom - r.top, static_cast<int>(state), Text(h).c_str());
+  return TRUE;
+}
+
+// A buffer inside another process, for messages that pass pointers.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HANDLE process, std::size_t size)
+      : process_(process), at_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
+  ~RemoteBuffer() {
+    if (at_) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+  void* at() const { return at_; }
+  bool Write(const void* data, std::size_t n, std::size_t offset = 0) const {
+    return WriteProcessMemory(process_, static_cast<char*>(at_) + offset, data, n, nullptr) != FALSE;
+  }
+  bool Read(void* data, std::size_t n, std::size_t offset = 0) const {
+    return ReadProcessMemory(process_, static_cast<char*>(at_) + offset, data, n, nullptr) != FALSE;
+  }
+
+ private:
+  HANDLE process_;
+  void* at_;
+};
+
+int PrintTree(HWND tree) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(tree, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return 1;
+  {
+    constexpr std::size_t kTextChars = 512;
+    RemoteBuffer buffer(process, sizeof(TVITEMW) + kTextChars * sizeof(wchar_t) + sizeof(RECT));
+    if (!buffer.at()) return 1;
+    const std::size_t textAt = sizeof(TVITEMW);
+    const std::size_t rectAt = textAt + kTextChars * sizeof(wchar_t);
+    const HTREEITEM selected =
+        reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    // Display order: first child, else next sibling, else the next sibling
+    // of the nearest parent that has one.
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    int level = 0;
+    while (item) {
+      TVITEMW tv{};
+      tv.mask = TVIF_TEXT | TVIF_HANDLE;
+      tv.hItem = item;
+      tv.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(buffer.at()) + textAt);
+      tv.cchTextMax = kTextChars;
+      buffer.Write(&tv, sizeof tv);
+      SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.at()));
+      wchar_t text[kTextChars] = {};
+      buffer.Read(text, sizeof text - sizeof(wchar_t), textAt);
+      // TVM_GETITEMRECT takes the item in the RECT's first bytes.
+      RECT r{};
+      buffer.Write(&item, sizeof item, rectAt);
+      if (SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(static_cast<char*>(buffer.at()) + rectAt)))
+        buffer.Read(&r, sizeof r, rectAt);
+      else
+        r = RECT{};
+      std::printf("item %p level=%d selected=%d rect=%ld,%ld,%ld,%ld text=%s\n", static_cast<void*>(item), level,
+                  item == selected ? 1 : 0, r.left, r.top, r.right, r.bottom, lk::Narrow(text).c_str());
+      HTREEITEM next = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD,
+                                                                reinterpret_cast<LPARAM>(item)));
+      if (next) {
+        ++level;
+      } else {
+        for (HTREEITEM up = item; up && !next;) {
+          next = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                          reinterpret_cast<LPARAM>(up)));
+          if (!next) {
+            up = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT,
+                                                          reinterpret_cast<LPARAM>(up)));
+            --level;
+          }
+        }
+      }
+      item = next;
+    }
+  }
+  CloseHandle(process);
+  return 0;
+}
+
 HWND ParseHwnd(const wchar_t* s) {
   return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::wcstoull(s, nullptr, 16)));
 }
@@ -98,6 +207,17 @@ int wmain(int argc, wchar_t** argv) {
     const BOOL ok = TerminateProcess(p, 99);
     CloseHandle(p);
     return ok ? 0 : 1;
+  } else if (cmd == L"children" && argc == 3) {
+    HWND parent = ParseHwnd(argv[2]);
+    if (!IsWindow(parent)) return 1;
+    EnumChildWindows(parent, PrintControl, reinterpret_cast<LPARAM>(parent));
+  } else if (cmd == L"tree" && argc == 3) {
+    return PrintTree(ParseHwnd(argv[2]));
+  } else if (cmd == L"post" && argc == 6) {
+    if (!PostMessageW(ParseHwnd(argv[2]), static_cast<UINT>(std::wcstoul(argv[3], nullptr, 10)),
+                      static_cast<WPARAM>(std::wcstoull(argv[4], nullptr, 10)),
+                      static_cast<LPARAM>(std::wcstoll(argv[5], nullptr, 10))))
+      return 1;
   } else if (cmd == L"foreground") {
     std::printf("%p\n", static_cast<void*>(GetForegroundWindow()));
   } else {
