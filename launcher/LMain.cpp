@@ -7,6 +7,7 @@
 #include "core/remote_tools.h"
 #include "core/window_layout.h"
 #include "launcher/LMain_pictures.h"
+#include "launcher/NoticePanels.h"
 #include "launcher/Shield.h"
 #include "launcher/Startup.h"
 #include "platform/error.h"
@@ -67,7 +68,14 @@ std::string ExecutableBaseName() {
 }  // namespace
 
 NoticePanelHost::NoticePanelHost(HWND parent, const ui::Rect& bounds) {
-  Attach(ui::CreateChild(parent, L"STATIC", WS_VISIBLE | SS_BLACKRECT, 0, bounds, "WebBrowser"), "WebBrowser");
+  Attach(ui::CreateChild(parent, L"STATIC", WS_VISIBLE | WS_CLIPCHILDREN | SS_BLACKRECT, 0, bounds, "WebBrowser"),
+         "WebBrowser");
+  Browser.Create(Hwnd(), RECT{0, 0, bounds.width, bounds.height});
+}
+
+void NoticePanelHost::SetBounds(const ui::Rect& r) {
+  ui::Control::SetBounds(r);
+  Browser.SetBounds(RECT{0, 0, r.width, r.height});
 }
 
 TForm2::TForm2() = default;
@@ -135,6 +143,9 @@ void TForm2::CreateControls() {
   SetId(*WebBrowser1, kIdWebBrowser1);
   WebBrowser2 = std::make_unique<NoticePanelHost>(p, ui::Rect{348, 56, 181, 150});
   SetId(*WebBrowser2, kIdWebBrowser2);
+  // The panels' events: scroll bars hidden on every page, and the first
+  // panel's new windows sent to the default browser.
+  ConnectNoticePanels(WebBrowser1->Browser, WebBrowser2->Browser);
   Resolution = std::make_unique<ui::ComboBox>(p, ui::Rect{527, 304, 87, 23});
   Resolution->SetFont(kSegoeUi, kSegoePx);
   SetId(*Resolution, kIdResolution);
@@ -175,7 +186,10 @@ void TForm2::FormCreate() {
   // 3. The zone drop-down list's prompt.
   ComboBox1->Insert(0, "选择游戏分区");
   ComboBox1->Select(0);
-  // 4. The notice panels' placeholder page: wired with the web browser host.
+  // 4. Both notice panels open the placeholder page; the configuration load
+  // sends them to their pages.
+  WebBrowser1->Navigate(kNoticePlaceholderPage);
+  WebBrowser2->Navigate(kNoticePlaceholderPage);
   // 5. No border, no title bar, no border icons: the form is WS_POPUP.
   // 6. The tray icon stays for the whole run (a shell without a
   // notification area refuses it; the icon's window still answers).

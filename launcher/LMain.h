@@ -20,6 +20,7 @@
 #include "launcher/InfFileHelper.h"
 #include "launcher/StartedApps.h"
 #include "launcher/UpdateHost.h"
+#include "platform/web_browser.h"
 #include "platform/ui/check_box.h"
 #include "platform/ui/combo_box.h"
 #include "platform/ui/form.h"
@@ -56,15 +57,18 @@ enum TForm2ControlId : int {
 
 // The notice panels' stand-in until the web browser host lands: a plain
 // child window that the layout places, sizes and hides like the panel.
+// A notice panel: a container child of the window, placed by the skin
+// layout, holding the system's web browser control. Where the control cannot
+// be created the container stays empty and navigation is ignored.
 class NoticePanelHost : public ui::Control {
  public:
   NoticePanelHost(HWND parent, const ui::Rect& bounds);
-  // The address the panel was last sent to (empty before the first).
-  const std::string& Address() const { return address_; }
-  void SetAddress(const std::string& url) { address_ = url; }
+  // Moves the container; the browser control fills it.
+  void SetBounds(const ui::Rect& r);
+  // Throws lk::Error when a created control refuses the request itself.
+  void Navigate(const std::string& url) { Browser.Navigate(url); }
 
- private:
-  std::string address_;
+  WebBrowserPanel Browser;
 };
 
 class TForm2 final : public UpdateHost {

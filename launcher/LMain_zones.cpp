@@ -73,11 +73,7 @@ void TForm2::ProbeDetach() {
   Probe->form = nullptr;
 }
 
-void TForm2::NavigateNoticePanel(NoticePanelHost& panel, const std::string& url) {
-  // The web browser host navigates here; until it lands the panel keeps
-  // the address.
-  panel.SetAddress(url);
-}
+void TForm2::NavigateNoticePanel(NoticePanelHost& panel, const std::string& url) { panel.Navigate(url); }
 
 HTREEITEM TForm2::FindNodeByText(const std::string& text) const {
   for (HTREEITEM n = TreeView1->NextInOrder(nullptr); n; n = TreeView1->NextInOrder(n))
