@@ -48,7 +48,9 @@ PatchActions DefaultPatchActions() {
     KillProcessByName(name, folder);
   };
   a.extractPackage = [](const std::string& archive, const std::string& folder) {
-    ExtractPackage(archive, folder);
+    // The ended launcher's exe may stay locked for a moment after its
+    // process has gone: keep trying to replace it for up to 10 s.
+    ExtractPackage(archive, folder, 10000);
   };
   a.removeDirIfEmpty = [](const std::string& folder) { RemoveDirIfEmpty(folder); };
   a.sleep = [](DWORD ms) { Sleep(ms); };
