@@ -1,7 +1,7 @@
 #include "launcher/UpdateRun.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -25,7 +25,9 @@ namespace {
 class MemorySink : public DownloadSink {
  public:
   void SetLength(std::int64_t) override {}
-  void Add(const std::uint8_t* data, std::size_t size) override { body.insert(body.end(), data, data + size); }
+  void Add(const std::uint8_t* data, std::size_t size) override {
+    body.insert(body.end(), data, data + size);
+  }
   std::vector<std::uint8_t> body;
 };
 
@@ -138,9 +140,8 @@ void RunState::Work() {
     ManifestIni fetched;
     bool entries = false;
     try {
-      entries = FetchManifest(client, updateUrl, fetched, [this](const std::string& text) {
-        OnUi([&] { host.ShowMessage(text); });
-      });
+      entries = FetchManifest(client, updateUrl, fetched,
+                              [this](const std::string& text) { OnUi([&] { host.ShowMessage(text); }); });
     } catch (...) {
       std::lock_guard lock(client_mutex);
       manifest_client = nullptr;
@@ -173,10 +174,8 @@ void RunState::Work() {
       OnUi([&] { host.SetRemoteTools(caption1, caption2, path1, path2); });
 
       // A Count that is not a number throws here and ends the run.
-      const std::vector<TParamPair> list =
-          BuildPatchList(read, exePath, folder, [](const std::vector<std::string>& paths) {
-            return FileDigests(paths);
-          });
+      const std::vector<TParamPair> list = BuildPatchList(
+          read, exePath, folder, [](const std::vector<std::string>& paths) { return FileDigests(paths); });
       CheckCancel();
 
       bool answer = false;
@@ -288,8 +287,8 @@ class UpdateRunImpl : public UpdateRun {
       }
       const ULONGLONG now = GetTickCount64();
       if (WaitForSingleObject(finished, 0) == WAIT_OBJECT_0 || now >= deadline) break;
-      MsgWaitForMultipleObjects(1, &finished, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)),
-                                QS_ALLINPUT);
+      MsgWaitForMultipleObjects(1, &finished, FALSE,
+                                static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)), QS_ALLINPUT);
     }
     // Cancelled hand-overs return within a few milliseconds; after this no
     // later one gets through.
@@ -361,7 +360,9 @@ std::unique_ptr<UpdateRun> StartUpdateRun(UpdateHost& host, UiDispatcher& ui, Ma
   if (!state->finished) throw Error(SystemErrorText(GetLastError()));
   RunState* s = state.get();
   state->downloader = std::make_unique<UpdateDownloader>(
-      [s](const std::function<void()>& fn, const std::atomic<bool>& cancel) { return s->HandOver(fn, cancel); },
+      [s](const std::function<void()>& fn, const std::atomic<bool>& cancel) {
+        return s->HandOver(fn, cancel);
+      },
       host, ExtractFileFolder(state->place.launcherExePath) + "Patch");
   RunInBackground([state] {
     try {

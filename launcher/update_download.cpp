@@ -131,7 +131,8 @@ class TempFileSink : public DownloadSink {
 }  // namespace
 
 UpdateDownloader::UpdateDownloader(UiDispatcher& ui, ProgressDisplay& display, std::string patch_folder)
-    : UpdateDownloader([&ui](const std::function<void()>& fn, const std::atomic<bool>& cancel) { return ui.Invoke(fn, cancel); },
+    : UpdateDownloader([&ui](const std::function<void()>& fn,
+                             const std::atomic<bool>& cancel) { return ui.Invoke(fn, cancel); },
                        display, std::move(patch_folder)) {}
 
 UpdateDownloader::UpdateDownloader(HandOver hand_over, ProgressDisplay& display, std::string patch_folder)

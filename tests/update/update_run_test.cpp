@@ -104,7 +104,8 @@ struct RecordingHost : UpdateHost {
 std::vector<std::string> Steps(const std::vector<std::string>& calls) {
   std::vector<std::string> out;
   for (const std::string& c : calls) {
-    if (c.starts_with("Speed ") || c.starts_with("Status 已下载") || c.starts_with("ItemPercent 0%")) continue;
+    if (c.starts_with("Speed ") || c.starts_with("Status 已下载") || c.starts_with("ItemPercent 0%"))
+      continue;
     out.push_back(c);
   }
   return out;
@@ -115,7 +116,7 @@ bool Has(const std::vector<std::string>& calls, const std::string& call) {
 }
 
 const std::vector<std::string> kFinalDisplay = {"ItemPercent 100%", "RunPercent 100%", "ItemBar 100/100",
-                                                 "RunBar 100/100", "Status 更新完成。"};
+                                                "RunBar 100/100", "Status 更新完成。"};
 
 bool EndsWithFinalDisplay(const std::vector<std::string>& calls) {
   return calls.size() >= kFinalDisplay.size() &&
@@ -200,10 +201,8 @@ class UpdateRunTest : public ::testing::Test {
 
 // A release of launcher, configuration and three game files.
 const std::vector<std::pair<std::string, std::string>> kRelease = {
-    {"launcher.exe", "launcher v2"},
-    {"launcher.inf", "[Server]\r\nzone=new\r\n"},
-    {"top.txt", "top v2"},
-    {"data/a.dat", "a v2"},
+    {"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"},
+    {"top.txt", "top v2"},           {"data/a.dat", "a v2"},
     {"data/地图/b.dat", "b v2"},
 };
 
@@ -214,8 +213,11 @@ TEST_F(UpdateRunTest, AllDigestsMatchAsksNothingAndEndsDone) {
   Write(launcher_dir_ / L"patcher.exe", "left by an earlier update");
   RunTo(manifest_url());
   EXPECT_FALSE(host_.wrong_thread);
-  const std::vector<std::string> expected = {"RemoteTools 远程一||tools\\r1.exe|", "ItemPercent 100%",
-                                             "RunPercent 100%", "ItemBar 100/100", "RunBar 100/100",
+  const std::vector<std::string> expected = {"RemoteTools 远程一||tools\\r1.exe|",
+                                             "ItemPercent 100%",
+                                             "RunPercent 100%",
+                                             "ItemBar 100/100",
+                                             "RunBar 100/100",
                                              "Status 更新完成。"};
   EXPECT_EQ(calls_, expected);
   EXPECT_FALSE(fs::exists(launcher_dir_ / L"Patch"));
@@ -227,7 +229,10 @@ TEST_F(UpdateRunTest, AllDigestsMatchAsksNothingAndEndsDone) {
 
 TEST_F(UpdateRunTest, FilesAndConfigurationDifferOkUnpacksAndReloads) {
   Publish(kRelease);
-  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "old"}, {"top.txt", "top v1"}, {"data/a.dat", "a v2"}});
+  Local({{"launcher.exe", "launcher v2"},
+         {"launcher.inf", "old"},
+         {"top.txt", "top v1"},
+         {"data/a.dat", "a v2"}});
   // The configuration is unpacked before the reload reads it.
   std::string seen_at_reload;
   host_.on_reload = [&] { seen_at_reload = Read(launcher_dir_ / L"launcher.inf"); };
@@ -260,9 +265,9 @@ TEST_F(UpdateRunTest, CancelDownloadsNothing) {
   Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "old"}, {"top.txt", "top v1"}});
   host_.answer = false;
   RunTo(manifest_url());
-  const std::vector<std::string> expected = {"RemoteTools |||", "Ask",           "ItemPercent 100%",
-                                             "RunPercent 100%", "ItemBar 100/100", "RunBar 100/100",
-                                             "Status 更新完成。"};
+  const std::vector<std::string> expected = {
+      "RemoteTools |||",  "Ask", "ItemPercent 100%", "RunPercent 100%", "ItemBar 100/100", "RunBar 100/100",
+      "Status 更新完成。"};
   EXPECT_EQ(calls_, expected);
   EXPECT_EQ(Read(launcher_dir_ / L"launcher.inf"), "old");
   EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v1");
@@ -273,8 +278,11 @@ TEST_F(UpdateRunTest, CancelDownloadsNothing) {
 TEST_F(UpdateRunTest, ManifestErrorStatusShowsItsCode) {
   Publish(kRelease);
   RunTo(base_url() + "missing.ini");
-  const std::vector<std::string> expected = {"Message 请求失败，状态码：404", "ItemPercent 100%",
-                                             "RunPercent 100%", "ItemBar 100/100", "RunBar 100/100",
+  const std::vector<std::string> expected = {"Message 请求失败，状态码：404",
+                                             "ItemPercent 100%",
+                                             "RunPercent 100%",
+                                             "ItemBar 100/100",
+                                             "RunBar 100/100",
                                              "Status 更新完成。"};
   EXPECT_EQ(calls_, expected);
   EXPECT_TRUE(manifest_.empty());

@@ -20,7 +20,8 @@ using test::ReadTestFile;
 using test::WriteTestFile;
 
 HANDLE Open(const std::string& path, DWORD access, DWORD share) {
-  return CreateFileW(Wide(path).c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(Wide(path).c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
 }
 
 void MakeArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
