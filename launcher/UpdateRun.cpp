@@ -1,7 +1,8 @@
 #include "launcher/UpdateRun.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -274,12 +275,15 @@ class UpdateRunImpl : public UpdateRun {
     // progress callback of the transfer): keep the messages flowing.
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout.count());
     HANDLE finished = s.finished.get();
+    bool quit = false;
+    int quit_code = 0;
     for (;;) {
       MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
-          // Put it back for the loop that owns it.
-          PostQuitMessage(static_cast<int>(msg.wParam));
+          // The loop that owns it gets it back below; until then only wait.
+          quit = true;
+          quit_code = static_cast<int>(msg.wParam);
           break;
         }
         TranslateMessage(&msg);
@@ -287,9 +291,13 @@ class UpdateRunImpl : public UpdateRun {
       }
       const ULONGLONG now = GetTickCount64();
       if (WaitForSingleObject(finished, 0) == WAIT_OBJECT_0 || now >= deadline) break;
-      MsgWaitForMultipleObjects(1, &finished, FALSE,
-                                static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)), QS_ALLINPUT);
+      const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50));
+      if (quit)
+        WaitForSingleObject(finished, slice);
+      else
+        MsgWaitForMultipleObjects(1, &finished, FALSE, slice, QS_ALLINPUT);
     }
+    if (quit) PostQuitMessage(quit_code);
     // Cancelled hand-overs return within a few milliseconds; after this no
     // later one gets through.
     s.gate.Close(std::chrono::milliseconds(2000));

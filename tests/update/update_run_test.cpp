@@ -21,6 +21,7 @@
 #include "core/zip_writer.h"
 #include "launcher/update_download.h"
 #include "patcher/KillProcessByName.h"
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tests/support/kit_run.h"
@@ -258,6 +259,19 @@ TEST_F(UpdateRunTest, FilesAndConfigurationDifferOkUnpacksAndReloads) {
   // Three items of known size: the run bar ends at its full range.
   EXPECT_GT(UpdateTotalBytes.load(), 0);
   EXPECT_EQ(UpdateDoneBytes.load(), UpdateTotalBytes.load());
+}
+
+TEST_F(UpdateRunTest, FailedReloadEndsTheRunSilently) {
+  Publish(kRelease);
+  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "old"}});
+  host_.on_reload = [] { throw Error("launcher.inf: broken"); };
+  RunTo(manifest_url());
+  ASSERT_FALSE(calls_.empty());
+  EXPECT_EQ(calls_.back(), "Reload");
+  EXPECT_FALSE(Has(calls_, "Status 更新完成。"));
+  EXPECT_FALSE(Has(calls_, "Message launcher.inf: broken"));
+  // Everything was unpacked before the reload.
+  EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v2");
 }
 
 TEST_F(UpdateRunTest, CancelDownloadsNothing) {
