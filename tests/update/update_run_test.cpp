@@ -138,7 +138,7 @@ class UpdateRunTest : public ::testing::Test {
     fs::create_directories(launcher_dir_);
   }
   void TearDown() override {
-    if (run_) ui_.dispatcher().Invoke([&] { run_->CancelAndWait(10s); });
+    if (run_ && !ui_stopped_) ui_.dispatcher().Invoke([&] { run_->CancelAndWait(10s); });
     run_.reset();
     ui_.Stop();
     std::error_code ec;
@@ -198,6 +198,7 @@ class UpdateRunTest : public ::testing::Test {
   ManifestIni manifest_;
   std::unique_ptr<UpdateRun> run_;
   std::vector<std::string> calls_;
+  bool ui_stopped_ = false;
 };
 
 // A release of launcher, configuration and three game files.
@@ -500,6 +501,36 @@ TEST_F(UpdateRunTest, LauncherArchiveHandsOverToThePatcher) {
     std::this_thread::sleep_for(100ms);
   EXPECT_FALSE(fs::exists(launcher_dir_ / L"Patch"));
   EXPECT_EQ(KillProcessByName("launcher.exe", U8(launcher_dir_)), 1);
+}
+
+// The window gives the run no time at all and releases its dispatcher at
+// once: the worker, still ending its transfer, must not reach it.
+TEST_F(UpdateRunTest, ClosingWithoutWaitingNeverReachesTheReleasedWindow) {
+  Publish(kRelease);
+  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}});
+  EditManifest("UpdateUrl", Env("LK_ODD_URL") + "slow/50000000/");
+  EditManifest("Count", "1");
+  run_ = StartUpdateRun(host_, ui_.dispatcher(), manifest_, manifest_url(), UpdateRunPlace{U8(launcher())});
+  const auto end = std::chrono::steady_clock::now() + 30s;
+  bool receiving = false;
+  while (!receiving && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(50ms);
+    for (const std::string& c : Calls())
+      if (c.starts_with("Status 已下载")) receiving = true;
+  }
+  ASSERT_TRUE(receiving);
+  std::size_t seen = 0;
+  ui_.dispatcher().Invoke([&] {
+    run_->CancelAndWait(0ms);
+    seen = host_.calls.size();
+  });
+  ui_.Stop();  // the dispatcher and its window are gone
+  ui_stopped_ = true;
+  const auto end2 = std::chrono::steady_clock::now() + 10s;
+  while (!run_->Finished() && std::chrono::steady_clock::now() < end2) std::this_thread::sleep_for(20ms);
+  EXPECT_TRUE(run_->Finished());
+  EXPECT_EQ(host_.calls.size(), seen);
+  EXPECT_EQ(Tree(launcher_dir_ / L"Patch"), std::vector<std::string>{});
 }
 
 TEST_F(UpdateRunTest, ClosingWhileTheQuestionWaitsNeverAsks) {
