@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <optional>
 #include <thread>
 
@@ -29,7 +30,22 @@ std::string ParentOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
-void WriteEntry(const ZipReader& zip, const ZipEntry& entry, const std::string& target) {
+// Renames temp over target; while that fails and retry time is left, waits
+// a little and tries again.
+void MoveIntoPlace(const std::string& temp, const std::string& target, int retryMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs);
+  for (;;) {
+    try {
+      MoveReplacing(temp, target);
+      return;
+    } catch (const Error&) {
+      if (std::chrono::steady_clock::now() >= end) throw;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+void WriteEntry(const ZipReader& zip, const ZipEntry& entry, const std::string& target, int retryMs) {
   for (int attempt = 0;; ++attempt) {
     const std::string temp = TemporaryBeside(target);
     std::optional<OutFile> out;
@@ -42,7 +58,7 @@ void WriteEntry(const ZipReader& zip, const ZipEntry& entry, const std::string& 
     try {
       zip.Extract(entry, [&](Bytes chunk) { out->Write(chunk.data(), chunk.size()); });
       out->Close();
-      MoveReplacing(temp, target);
+      MoveIntoPlace(temp, target, retryMs);
     } catch (...) {
       out.reset();
       RemoveFile(temp);
@@ -114,7 +130,7 @@ std::vector<std::string> FileDigests(const std::vector<std::string>& paths) {
   return results;
 }
 
-void ExtractPackage(const std::string& archive, const std::string& folder) {
+void ExtractPackage(const std::string& archive, const std::string& folder, int renameRetryMs) {
   CreateDirectories(folder);
   if (!PathExists(archive)) return;
   {
@@ -139,7 +155,7 @@ void ExtractPackage(const std::string& archive, const std::string& folder) {
         continue;
       }
       CreateDirectories(ParentOf(targets[i]));
-      WriteEntry(zip, entry, targets[i]);
+      WriteEntry(zip, entry, targets[i], renameRetryMs);
     }
   }
   if (!RemoveFile(archive) && PathExists(archive)) throw Error(archive + ": cannot be deleted");

@@ -26,7 +26,11 @@ std::vector<std::string> FileDigests(const std::vector<std::string>& paths);
 // failure never leaves a half-written file where the old one was. An
 // unreadable archive throws and stays; entries unpacked before the failure
 // stay.
-void ExtractPackage(const std::string& archive, const std::string& folder);
+//
+// renameRetryMs: how long the final rename of each file is retried while
+// its target is held by another program. The patcher uses this: the old
+// launcher's process may not have let go of its exe the moment it ended.
+void ExtractPackage(const std::string& archive, const std::string& folder, int renameRetryMs = 0);
 
 // Removes folder when it holds no entry at all (a hidden file or an empty
 // subfolder keeps it); a missing folder or a failed removal is ignored.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "core/update_plan.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/thread_pool.h"
@@ -78,13 +79,6 @@ std::int64_t UpdateDownloader::GetRemoteFileSize(const std::string& url, const s
 
 namespace {
 
-// An item name comes from the manifest, i.e. from outside: it must name a
-// file directly inside the Patch folder.
-bool IsPlainFileName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  return name.find_first_of("\\/:") == std::string::npos;
-}
-
 // The body goes to a temporary file beside its final place, so memory stays
 // bounded whatever the item's size and an unfinished body never carries the
 // item's name.
@@ -137,7 +131,12 @@ class TempFileSink : public DownloadSink {
 }  // namespace
 
 UpdateDownloader::UpdateDownloader(UiDispatcher& ui, ProgressDisplay& display, std::string patch_folder)
-    : ui_(ui), progress_(display, clock_), patch_folder_(std::move(patch_folder)) {
+    : UpdateDownloader([&ui](const std::function<void()>& fn,
+                             const std::atomic<bool>& cancel) { return ui.Invoke(fn, cancel); },
+                       display, std::move(patch_folder)) {}
+
+UpdateDownloader::UpdateDownloader(HandOver hand_over, ProgressDisplay& display, std::string patch_folder)
+    : hand_over_(std::move(hand_over)), progress_(display, clock_), patch_folder_(std::move(patch_folder)) {
   if (!patch_folder_.empty() && patch_folder_.back() != '\\' && patch_folder_.back() != '/')
     patch_folder_ += '\\';
 }
@@ -166,7 +165,7 @@ void UpdateDownloader::DownloadFileWithProgress(const std::string& url, const st
   ClientScope scope(*this, client);
 
   const RunTotals start{UpdateTotalBytes.load(), UpdateDoneBytes.load()};
-  if (ui_.Invoke([&] { progress_.ShowItemStart(start); }, cancel_)) {
+  if (hand_over_([&] { progress_.ShowItemStart(start); }, cancel_)) {
     BackgroundTask transfer([&] { succeeded_ = Transfer(client, url, FileName); });
     transfer.Wait();
     // The completion notice has normally come before the task ended; this
@@ -181,7 +180,7 @@ bool UpdateDownloader::Transfer(HttpClient& client, const std::string& url, cons
   const std::wstring target = Wide(ItemPath(FileName));
   bool ok = false;
   try {
-    if (IsPlainFileName(FileName)) {
+    if (IsSafeItemName(FileName)) {
       HttpClient::Response response = client.Get(url + FileName, {{"Connection", "keep-alive"}});
       // An error page is not the item: it would fail to unpack, or worse,
       // be handed to the patcher as the new launcher.
@@ -200,7 +199,7 @@ bool UpdateDownloader::Transfer(HttpClient& client, const std::string& url, cons
           bool abort = false;
           handed_over = received;
           last_hand_over = std::chrono::steady_clock::now();
-          return ui_.Invoke([&] { DownloadReceiveData(length, received, abort); }, cancel_) && !abort;
+          return hand_over_([&] { DownloadReceiveData(length, received, abort); }, cancel_) && !abort;
         };
         const HttpBodyResult body = response.ReadBody(sink, [&](std::int64_t, std::int64_t received,
                                                                 bool& abort) {
@@ -222,9 +221,9 @@ bool UpdateDownloader::Transfer(HttpClient& client, const std::string& url, cons
   } catch (...) {
     ok = false;
   }
-  if (ok && ui_.Invoke([this] { DownloadRequestCompleted(); }, cancel_)) return true;
+  if (ok && hand_over_([this] { DownloadRequestCompleted(); }, cancel_)) return true;
   // A failed item leaves nothing under its name, not even an older copy.
-  if (IsPlainFileName(FileName)) DeleteFileW(target.c_str());
+  if (IsSafeItemName(FileName)) DeleteFileW(target.c_str());
   DownloadBusy.store(0);
   return false;
 }

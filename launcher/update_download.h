@@ -5,6 +5,7 @@
 // UI thread, the worker waiting for it.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -53,6 +54,13 @@ class UpdateDownloader {
   // patch_folder: the launcher folder + "Patch" (with or without a trailing
   // separator). display is called on the UI thread only.
   UpdateDownloader(UiDispatcher& ui, ProgressDisplay& display, std::string patch_folder);
+
+  // Runs fn on the UI thread and waits for it, as UiDispatcher::Invoke with
+  // a cancel flag does; false when fn was not run. The update run passes
+  // its own, which refuses every hand-over once the window has closed, so
+  // a transfer still ending never reaches a released dispatcher.
+  using HandOver = std::function<bool(const std::function<void()>& fn, const std::atomic<bool>& cancel)>;
+  UpdateDownloader(HandOver hand_over, ProgressDisplay& display, std::string patch_folder);
   ~UpdateDownloader();
   UpdateDownloader(const UpdateDownloader&) = delete;
   UpdateDownloader& operator=(const UpdateDownloader&) = delete;
@@ -91,7 +99,7 @@ class UpdateDownloader {
     std::uint32_t TickCount() override;
   };
 
-  UiDispatcher& ui_;
+  HandOver hand_over_;
   SystemClock clock_;
   DownloadProgress progress_;
   std::string patch_folder_;

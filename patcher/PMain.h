@@ -57,7 +57,7 @@ class TForm3 {
 // The folder of the running executable with a trailing separator.
 std::string OwnFolder();
 // The caption of message dialogs: the executable's name without extension.
-std::wstring ApplicationTitle();
-void ShowMessageDialog(HWND owner, const std::string& text);
+std::wstring PatcherTitle();
+void ShowPatcherMessage(HWND owner, const std::string& text);
 
 }  // namespace lk

@@ -31,15 +31,15 @@ std::string OwnFolder() {
   return Narrow(path.substr(0, path.find_last_of(L"\\/") + 1));
 }
 
-std::wstring ApplicationTitle() {
+std::wstring PatcherTitle() {
   std::wstring name = ModulePath();
   name = name.substr(name.find_last_of(L"\\/") + 1);
   const std::size_t dot = name.rfind(L'.');
   return dot == std::wstring::npos ? name : name.substr(0, dot);
 }
 
-void ShowMessageDialog(HWND owner, const std::string& text) {
-  MessageBoxW(owner, Wide(text).c_str(), ApplicationTitle().c_str(), MB_OK);
+void ShowPatcherMessage(HWND owner, const std::string& text) {
+  MessageBoxW(owner, Wide(text).c_str(), PatcherTitle().c_str(), MB_OK);
 }
 
 PatchActions DefaultPatchActions() {
@@ -48,7 +48,9 @@ PatchActions DefaultPatchActions() {
     KillProcessByName(name, folder);
   };
   a.extractPackage = [](const std::string& archive, const std::string& folder) {
-    ExtractPackage(archive, folder);
+    // The ended launcher's exe may stay locked for a moment after its
+    // process has gone: keep trying to replace it for up to 10 s.
+    ExtractPackage(archive, folder, 10000);
   };
   a.removeDirIfEmpty = [](const std::string& folder) { RemoveDirIfEmpty(folder); };
   a.sleep = [](DWORD ms) { Sleep(ms); };
@@ -86,15 +88,15 @@ bool TForm3::Create() {
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int x = work.left + (work.right - work.left - kClientWidth) / 2;
   const int y = work.top + (work.bottom - work.top - kClientHeight) / 2;
-  hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, kClassName, L"Form3", WS_POPUP | WS_CLIPCHILDREN, x, y, kClientWidth,
-                          kClientHeight, nullptr, nullptr, instance, this);
+  hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, kClassName, L"Form3", WS_POPUP | WS_CLIPCHILDREN, x, y,
+                          kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
 
   // Segoe UI, 9 points = 12 pixels of character height.
   font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Segoe UI");
-  label1_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 48, 64, 0, 0, hwnd_,
-                            nullptr, instance, nullptr);
+  label1_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 48, 64, 0, 0,
+                            hwnd_, nullptr, instance, nullptr);
   SendMessageW(label1_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   ApplyLabel(L"Label1");
   return FormCreate();
@@ -102,7 +104,7 @@ bool TForm3::Create() {
 
 bool TForm3::FormCreate() {
   if (args_.size() < 3) {
-    ShowMessageDialog(nullptr, "参数不足");
+    ShowPatcherMessage(nullptr, "参数不足");
     return false;
   }
   FPatchFrom = args_[0];
@@ -172,7 +174,7 @@ LRESULT CALLBACK TForm3::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (self) self->ApplyLabel(*reinterpret_cast<const std::wstring*>(lp));
       return 0;
     case kShowMessage:
-      MessageBoxW(hwnd, reinterpret_cast<const std::wstring*>(lp)->c_str(), ApplicationTitle().c_str(), MB_OK);
+      MessageBoxW(hwnd, reinterpret_cast<const std::wstring*>(lp)->c_str(), PatcherTitle().c_str(), MB_OK);
       return 0;
     case kEndProcess:
       if (self) self->actions_.endProcess();

@@ -47,7 +47,9 @@ def run_wine(exe, args=(), timeout=60, cwd=None, check=False, env=None):
 
 def start_wine(exe, args=(), cwd=None, env=None):
     """Starts a Windows program and returns the Popen (output discarded).
-    env: variables added to the environment."""
+    env: variables added to the environment. The Popen's process is the
+    Windows process itself (wine-run execs wine), so poll() tells whether
+    it still runs."""
     full_env = dict(os.environ, **env) if env else None
     return subprocess.Popen([WINE_RUN, exe, *args], cwd=cwd, stdin=subprocess.DEVNULL,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=full_env)

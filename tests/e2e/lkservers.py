@@ -42,7 +42,9 @@ class Nginx:
     a temporary folder: one process (no master), no daemon, logs kept in
     that folder."""
 
-    def __init__(self, root, tls=False):
+    def __init__(self, root, tls=False, refuse_head=False):
+        """refuse_head: the same root is also served under /nohead/, where
+        HEAD is answered with 405 (self.nohead_url)."""
         self.root = os.path.abspath(root)
         self.dir = tempfile.mkdtemp(prefix="lk-nginx-")
         self.port = free_port()
@@ -64,6 +66,13 @@ class Nginx:
     ssl_certificate_key {key};
     root {self.root};
   }}"""
+        nohead = ""
+        if refuse_head:
+            nohead = f"""
+    location /nohead/ {{
+      alias {self.root}/;
+      if ($request_method = HEAD) {{ return 405; }}
+    }}"""
         conf = f"""
 daemon off;
 master_process off;
@@ -82,7 +91,7 @@ http {{
   sendfile on;
   server {{
     listen 127.0.0.1:{self.port};
-    root {self.root};
+    root {self.root};{nohead}
   }}{tls_server}
 }}
 """
@@ -98,6 +107,7 @@ http {{
             self.stop()
             raise
         self.url = f"http://127.0.0.1:{self.port}/"
+        self.nohead_url = self.url + "nohead/" if refuse_head else None
         self.tls_url = f"https://127.0.0.1:{self.tls_port}/" if tls else None
 
     def stop(self):

@@ -1,5 +1,5 @@
-// A stand-in game client for tests. It writes its command line and current
-// directory (UTF-8, one per line) to the file named by the environment
+// A stand-in game client for tests. It writes its command line, current
+// directory and process ID (UTF-8, one per line) to the file named by the environment
 // variable LK_FAKECLIENT_RECORD, when set, and then stays alive until it is
 // ended from outside. The record is written to a side file and renamed, so a
 // reader never sees half of it.
@@ -31,7 +31,8 @@ int main() {
   if (!record.empty()) {
     wchar_t cwd[MAX_PATH * 4];
     const DWORD n = GetCurrentDirectoryW(MAX_PATH * 4, cwd);
-    const std::string text = Utf8(GetCommandLineW()) + "\n" + Utf8(std::wstring(cwd, n)) + "\n";
+    const std::string text = Utf8(GetCommandLineW()) + "\n" + Utf8(std::wstring(cwd, n)) + "\n" +
+                             std::to_string(GetCurrentProcessId()) + "\n";
     const std::wstring side = record + L".part";
     HANDLE f =
         CreateFileW(side.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

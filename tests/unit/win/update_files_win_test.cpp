@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "core/update_files.h"
 #include "core/zip_writer.h"
 #include "platform/error.h"
@@ -131,6 +133,46 @@ TEST(ExtractPackageWin, LockedTargetKeepsItsOldContentAndTheArchive) {
   ExtractPackage(dir.File("L.zip"), dir.File("game"));
   EXPECT_EQ(ReadTestFile(target), "new launcher");
   EXPECT_FALSE(PathExists(dir.File("L.zip")));
+}
+
+// The patcher's case: the old launcher's process has just been ended, but
+// its exe is still held for a moment. The rename is retried until it lets go.
+TEST(ExtractPackageWin, RenameRetriedWhileTheTargetIsHeld) {
+  test::PortableTempDir dir;
+  const std::string target = dir.File("game\\launcher.exe");
+  WriteTestFile(target, "old launcher");
+  MakeArchive(dir.File("L.zip"), {{"launcher.exe", "new launcher"}});
+  HANDLE running = Open(target, GENERIC_READ, FILE_SHARE_READ);
+  ASSERT_NE(running, INVALID_HANDLE_VALUE);
+  std::thread releaser([running] {
+    Sleep(1500);
+    CloseHandle(running);
+  });
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_NO_THROW(ExtractPackage(dir.File("L.zip"), dir.File("game"), 10000));
+  const ULONGLONG took = GetTickCount64() - start;
+  releaser.join();
+  EXPECT_GE(took, 1000u);
+  EXPECT_LT(took, 8000u);
+  EXPECT_EQ(ReadTestFile(target), "new launcher");
+  EXPECT_FALSE(PathExists(dir.File("L.zip")));
+}
+
+TEST(ExtractPackageWin, RenameRetryGivesUpAfterItsTime) {
+  test::PortableTempDir dir;
+  const std::string target = dir.File("game\\launcher.exe");
+  WriteTestFile(target, "old launcher");
+  MakeArchive(dir.File("L.zip"), {{"launcher.exe", "new launcher"}});
+  HANDLE running = Open(target, GENERIC_READ, FILE_SHARE_READ);
+  ASSERT_NE(running, INVALID_HANDLE_VALUE);
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_THROW(ExtractPackage(dir.File("L.zip"), dir.File("game"), 700), Error);
+  const ULONGLONG took = GetTickCount64() - start;
+  CloseHandle(running);
+  EXPECT_GE(took, 700u);
+  EXPECT_LT(took, 5000u);
+  EXPECT_EQ(ReadTestFile(target), "old launcher");
+  EXPECT_TRUE(PathExists(dir.File("L.zip")));
 }
 
 TEST(ExtractPackageWin, ArchiveLockedByAnotherWriterRaisesAndStays) {
