@@ -239,8 +239,9 @@ void TForm2::FormCreate() {
   GameOptionsFile = std::make_unique<TInfFileHelper>(LauncherFolder() + "Config.ini");
   // 19. The player's last display choices.
   RestoreDisplayChoices();
-  // 20. The update run, when UpDateSwitch is on: started by the update
-  // run's own wiring (UpdateRun::Start with this window as its host).
+  // 20. The update run, when updates are switched on: a background task
+  // that nobody waits for here (closing the window cancels it).
+  if (UpDateSwitch) UpdateRun_ = UpdateRun::Start(*this, *Ui, *ManifestIni_, UpDateUrl);
 }
 
 void TForm2::ReadExecutableData() {
