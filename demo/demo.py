@@ -35,7 +35,7 @@ TOKEN = "DEMO-TOKEN-2026"
 LAUNCHER_NAME = "演示登录器.exe"
 KIT = os.path.join(ROOT, "build", "host", "tools", "launcher-kit")
 DEMO = os.path.join(ROOT, "build", "demo")
-ARTIFACTS = os.path.join(ROOT, "build", "artifacts")
+ARTIFACTS = os.path.join(ROOT, "build", "win64", "artifacts")
 
 
 def kit(*args):
@@ -110,6 +110,38 @@ def prepare(site_port, login_port, closed_port):
     return game, exe
 
 
+def click_at(x, y):
+    h.xdotool("mousemove", x, y)
+    time.sleep(0.2)
+    h.xdotool("click", 1)
+
+
+def play(window, game):
+    """As a player: click the online zone, wait for its status, press start;
+    the demo client records its command line, which must end with the
+    brand's launch token."""
+    ctl = h.controls(window)
+    tree = ctl["TreeView1"]
+    item = [i for i in h.tree_items(tree.hwnd) if i.text == "风云一区（在线）"][0]
+    click_at(window.rect[0] + tree.rect[0] + (item.rect[0] + item.rect[2]) // 2,
+             window.rect[1] + tree.rect[1] + (item.rect[1] + item.rect[3]) // 2)
+    status = h.wait_until(lambda: (lambda t: t if t.startswith("运行中") else None)(
+        h.controls(window)["Label2"].text), 15, 0.3, "the zone's status")
+    print(f"demo: zone probed: {status}")
+    x, y, w, hgt = ctl["Image2"].rect
+    click_at(window.rect[0] + x + w // 2, window.rect[1] + y + hgt // 2)
+    log = os.path.join(game, "bin", "democlient.log")
+    h.wait_until(lambda: os.path.exists(log) and os.path.getsize(log) > 0, 30, 0.3, "the demo game client")
+    with open(log, encoding="utf-8") as f:
+        command_line = f.read()
+    if not command_line.endswith(" " + TOKEN):
+        raise RuntimeError(f"the client got {command_line!r}, not the launch token {TOKEN}")
+    print(f"demo: the game client runs with {command_line}")
+    box = h.wait_until(lambda: h.find_windows(title="演示游戏", visible=True), 20, 0.3, "the client's window")[0]
+    screenshot(os.path.join(ARTIFACTS, "demo-client.png"))
+    h.press_button(box, 1)
+
+
 def display_usable():
     if not os.environ.get("DISPLAY"):
         return False
@@ -127,10 +159,12 @@ def main():
     ap.add_argument("--headless", action="store_true", help="use Xvfb even when a display is there")
     opts = ap.parse_args()
 
-    # Wine and (when needed) Xvfb through the project's harness.
+    # Wine and (when needed) Xvfb through the project's harness. What the
+    # demo starts it also stops; a wineserver or display that was already
+    # there (the test command's) stays.
     env_script = os.path.join(ROOT, "scripts", "wine-env.sh")
     xvfb = None
-    if opts.check or opts.headless or not display_usable():
+    if opts.headless or not display_usable():
         for n in range(141, 190):
             if not os.path.exists(f"/tmp/.X11-unix/X{n}"):
                 xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
@@ -139,6 +173,8 @@ def main():
                 os.environ["DISPLAY"] = f":{n}"
                 h.wait_until(lambda: os.path.exists(f"/tmp/.X11-unix/X{n}"), 10, 0.1, "Xvfb")
                 break
+    wine_was_running = subprocess.run(
+        ["bash", "-c", f". '{env_script}' && lk_wine_env && lk_wine_server_running"]).returncode == 0
     subprocess.run(["bash", "-c", f". '{env_script}' && lk_wine_start"], check=True)
 
     login = LoginServer()
@@ -169,8 +205,18 @@ def main():
             h.wait_until(lambda: not os.path.isdir(os.path.join(game, "Patch")), 30, 0.5,
                          "the Patch folder to go")
             time.sleep(1)
+            ctl = h.controls(main_window)
+            zones = [i.text for i in h.tree_items(ctl["TreeView1"].hwnd)]
+            expected = ["电信专区", "风云一区（在线）", "风云二区（维护）", "网通专区", "网通一区（在线）"]
+            if zones != expected:
+                raise RuntimeError(f"the zone tree shows {zones}, expected {expected}")
+            status = h.controls(main_window)["Label3"].text
+            if status != "更新完成。":
+                raise RuntimeError(f"the status line reads {status!r}, expected '更新完成。'")
             shot = screenshot(os.path.join(ARTIFACTS, "demo-launcher.png"))
-            print(f"demo: update applied; screenshot {shot}")
+            print(f"demo: zones listed, update applied ({status}); screenshot {shot}")
+            if opts.check:
+                play(main_window, game)
             if opts.check:
                 h.close_window(main_window)
                 launcher.wait(60)
@@ -190,7 +236,8 @@ def main():
             launcher.kill()
         nginx.stop()
         login.stop()
-        subprocess.run(["bash", "-c", f". '{env_script}' && lk_wine_stop"])
+        if not wine_was_running:
+            subprocess.run(["bash", "-c", f". '{env_script}' && lk_wine_stop"])
         if xvfb:
             xvfb.kill()
     return 0 if ok else 1

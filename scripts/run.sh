@@ -1,20 +1,16 @@
 #!/usr/bin/env bash
-# The launcher's main job. For now: installs what is missing, builds every
-# program for Windows (x64 and x86) and the host, and prints where they are.
+# The launcher's main job on an embedded default: installs what is missing,
+# builds the launcher and launcher-kit, then runs the demo (demo/demo.py): a
+# branded demo launcher with demo zones, a login server that answers and one
+# that does not, and an update site with one pending update, all on
+# 127.0.0.1. On your display when there is one, otherwise under Xvfb with a
+# screenshot saved. Extra arguments go to demo.py (--check, --headless).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 mkdir -p build
-for preset in host win64 win32; do
-  cmake --preset "$preset" >"build/configure-$preset.log" 2>&1 || { cat "build/configure-$preset.log"; exit 1; }
-  cmake --build --preset "$preset"
-done
-echo
-echo "Programs built:"
-found=0
-for f in build/win64/launcher/launcher.exe build/win32/launcher/launcher.exe \
-         build/win64/patcher/patcher.exe build/win32/patcher/patcher.exe \
-         build/host/tools/launcher-kit build/win64/tools/launcher-kit.exe; do
-  if [ -f "$f" ]; then echo "  $(pwd)/$f"; found=1; fi
-done
-[ "$found" -eq 1 ] || echo "  (none yet: the libraries and tests are in build/host, build/win64 and build/win32)"
+cmake --preset host >build/configure-host.log 2>&1 || { cat build/configure-host.log; exit 1; }
+cmake --build --preset host --target launcher-kit
+cmake --preset win64 >build/configure-win64.log 2>&1 || { cat build/configure-win64.log; exit 1; }
+cmake --build --preset win64 --target launcher democlient wininspect
+exec python3 demo/demo.py "$@"
