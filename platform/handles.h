@@ -102,6 +102,33 @@ class ComInit {
   HRESULT hr_;
 };
 
+// Owns one reference to a COM interface.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() { reset(); }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  void reset() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+  }
+  // For out-parameters: releases the current reference first.
+  T** put() {
+    reset();
+    return &p_;
+  }
+  // For CoCreateInstance and QueryInterface, which take void**.
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+
+ private:
+  T* p_ = nullptr;
+};
+
 // Windows error text for a GetLastError() code, without the trailing newline.
 std::string SystemErrorText(DWORD code);
 

@@ -13,28 +13,6 @@
 namespace lk {
 namespace {
 
-// Owns one COM interface pointer.
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  T** put() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-    return &p_;
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
 // Images larger than this are refused before any buffer is sized by them.
 constexpr UINT64 kMaxPixels = 64ull * 1024 * 1024;
 
@@ -70,7 +48,7 @@ Picture Decode(Bytes bytes, const GUID& container, const WICPixelFormatGUID& for
   ComInit com;  // balanced here; a caller's own initialisation stays as it was
   ComPtr<IWICImagingFactory> factory;
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put()));
+                                IID_IWICImagingFactory, factory.put_void());
   if (FAILED(hr)) Fail(name, hr);
   if (bytes.size() > 0xFFFFFFFFu) Fail(name, E_OUTOFMEMORY);
 

@@ -16,23 +16,6 @@
 namespace lk {
 namespace {
 
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  T* operator->() const { return p_; }
-  T* get() const { return p_; }
-  void** put() { return reinterpret_cast<void**>(&p_); }
-
- private:
-  T* p_ = nullptr;
-};
-
 void ThrowIfFailed(HRESULT hr) {
   if (FAILED(hr)) throw Error(SystemErrorText(static_cast<DWORD>(hr)));
 }
@@ -62,13 +45,13 @@ void CreateSelfShortcut(const std::string& ShortcutName, int TargetFolder) {
 
   ComPtr<IShellLinkW> link;
   ThrowIfFailed(
-      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put()));
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()));
   if (!haveFolder) return;
 
   link->SetPath(exePath.c_str());
   link->SetIconLocation(exePath.c_str(), 0);
   ComPtr<IPersistFile> file;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put())))
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void())))
     file->Save(lnkPath.c_str(), FALSE);  // a failed save stays silent
 
   SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, exePath.c_str(), nullptr);
@@ -80,9 +63,9 @@ ShortcutInfo ReadShortcut(const std::string& lnkPath) {
   ThrowIfFailed(com.result());
   ComPtr<IShellLinkW> link;
   ThrowIfFailed(
-      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put()));
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()));
   ComPtr<IPersistFile> file;
-  ThrowIfFailed(link->QueryInterface(IID_IPersistFile, file.put()));
+  ThrowIfFailed(link->QueryInterface(IID_IPersistFile, file.put_void()));
   ThrowIfFailed(file->Load(Wide(lnkPath).c_str(), STGM_READ));
 
   ShortcutInfo info;
