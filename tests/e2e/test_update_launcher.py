@@ -108,7 +108,7 @@ class UpdateLauncher(h.TempDirTestCase):
         started = time.monotonic()
         other, window, box = self.start_both()
         self.assertIn("旧一区", self.zone_names(window))
-        h.press_button(box, IDOK)
+        h.click_dialog_button(box, IDOK)
 
         # The files arrive, then the patcher starts and at once ends the old
         # launcher (its 5 s wait comes after that), so the reload of the
@@ -157,7 +157,7 @@ class UpdateLauncher(h.TempDirTestCase):
         record = os.path.join(self.tmp, "record.txt")
         window = self.session.start(self.exe, self.brand_a, env={"LK_FAKECLIENT_RECORD": h.winpath(record)})
         box = h.wait_until(lambda: questions(window.pid), timeout=30, what="the update question")[0]
-        h.press_button(box, IDCANCEL)
+        h.click_dialog_button(box, IDCANCEL)
         h.wait_until(lambda: not questions(window.pid), timeout=10, what="the question to close")
         time.sleep(3)
         for gone in ("data", "Patch", "patcher.exe"):
