@@ -226,6 +226,22 @@ class TreeItem:
         return f"<item {self.text!r} level={self.level} selected={self.selected} {self.rect}>"
 
 
+def click_dialog_button(window, control_id):
+    """Clicks a dialog's button with the real mouse, in its middle. The
+    children's rects are relative to the client area, which lies inside the
+    frame: equal side borders, the caption above."""
+    out = run_wine(WININSPECT, ["children", window.hwnd], check=True).stdout
+    button = next(c for c in map(Control, filter(None, map(_CONTROL_LINE.match, out.splitlines())))
+                  if c.id == control_id)
+    left, top, right, bottom = window.rect
+    border = (right - left - window.client[0]) // 2
+    client_left, client_top = left + border, bottom - border - window.client[1]
+    x, y, w, hgt = button.rect
+    xdotool("mousemove", client_left + x + w // 2, client_top + y + hgt // 2)
+    time.sleep(0.2)
+    xdotool("click", 1)
+
+
 def tree_items(tree_hwnd):
     """The items of a tree control in display order."""
     out = run_wine(WININSPECT, ["tree", tree_hwnd], check=True).stdout
