@@ -253,21 +253,21 @@ void TForm2::ReadExecutableData() {
   // 2. The title label.
   Label1->SetCaption(LoginInfo.BrandName);
   Label1->SetVisible(g.BrandNameSwitch);
-  // 3.-7. The image buttons, each with its hover picture (chrome).
-  SetButtonPictures(*Image2, g.ControLoing1Image, g.ControLoing2Image);
-  Image2->SetPosition(g.ControlLoingPoint.cx, g.ControlLoingPoint.cy);
+  // 3.-7. The image buttons, each with its hover picture (chrome): shown
+  // by its switch, sized to its picture, placed at its point.
+  auto place = [this](ui::ImageButton& button, const auto& normal, const auto& hover, const TSize& at) {
+    SetButtonPictures(button, normal, hover);
+    button.SetPosition(at.cx, at.cy);
+  };
+  place(*Image2, g.ControLoing1Image, g.ControLoing2Image, g.ControlLoingPoint);
   Image3->SetVisible(g.ControlCustomerHubSwitch);
-  SetButtonPictures(*Image3, g.ControCustomerHub1Image, g.ControCustomerHub2Image);
-  Image3->SetPosition(g.ControlCustomerHubPoint.cx, g.ControlCustomerHubPoint.cy);
+  place(*Image3, g.ControCustomerHub1Image, g.ControCustomerHub2Image, g.ControlCustomerHubPoint);
   Image4->SetVisible(g.ControlwebsiteSwitch);
-  SetButtonPictures(*Image4, g.Controlwebsite1Image, g.Controlwebsite2Image);
-  Image4->SetPosition(g.ControlwebsitePoint.cx, g.ControlwebsitePoint.cy);
+  place(*Image4, g.Controlwebsite1Image, g.Controlwebsite2Image, g.ControlwebsitePoint);
   Image5->SetVisible(g.ControlPlayerToolsSwitch);
-  SetButtonPictures(*Image5, g.ControlPlayerTools1Image, g.ControlPlayerTools2Image);
-  Image5->SetPosition(g.ControlPlayerToolsPoint.cx, g.ControlPlayerToolsPoint.cy);
+  place(*Image5, g.ControlPlayerTools1Image, g.ControlPlayerTools2Image, g.ControlPlayerToolsPoint);
   Image6->SetVisible(g.ControlRegistrationSwitch);
-  SetButtonPictures(*Image6, g.ControlRegistration1Image, g.ControlRegistration2Image);
-  Image6->SetPosition(g.ControlRegistrationPoint.cx, g.ControlRegistrationPoint.cy);
+  place(*Image6, g.ControlRegistration1Image, g.ControlRegistration2Image, g.ControlRegistrationPoint);
   // 8. The zone list: drop-down list for type 0, the tree otherwise.
   if (g.ServerListType == 0) {
     TreeView1->SetVisible(false);

@@ -331,6 +331,15 @@ HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProg
   // completion per 64 KiB instead of two per 8 KiB keeps a fast link near
   // the speed of a bare read loop.
   bool whole_buffers = false;
+  // Starts one asynchronous WinHTTP call and waits for its completion; false
+  // when the client was aborted meanwhile, a throw when the call failed.
+  auto Completed = [&](BOOL started_ok) {
+    if (!started_ok) {
+      if (client_->Aborted()) return false;
+      ThrowLastError();
+    }
+    return impl.Wait(r);
+  };
   for (;;) {
     if (client_->Aborted()) {
       result.aborted = true;
@@ -341,14 +350,7 @@ HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProg
     if (content_length_ >= 0 && content_length_ - result.received < static_cast<std::int64_t>(want))
       want = static_cast<DWORD>(content_length_ - result.received);
     if (!whole_buffers || want == 0) {
-      if (!WinHttpQueryDataAvailable(r.request, nullptr)) {
-        if (client_->Aborted()) {
-          result.aborted = true;
-          return result;
-        }
-        ThrowLastError();
-      }
-      if (!impl.Wait(r)) {
+      if (!Completed(WinHttpQueryDataAvailable(r.request, nullptr))) {
         result.aborted = true;
         return result;
       }
@@ -356,14 +358,7 @@ HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProg
       if (available == 0) break;
       want = available < kPieceSize ? available : static_cast<DWORD>(kPieceSize);
     }
-    if (!WinHttpReadData(r.request, r.buffer.data(), want, nullptr)) {
-      if (client_->Aborted()) {
-        result.aborted = true;
-        return result;
-      }
-      ThrowLastError();
-    }
-    if (!impl.Wait(r)) {
+    if (!Completed(WinHttpReadData(r.request, r.buffer.data(), want, nullptr))) {
       result.aborted = true;
       return result;
     }
