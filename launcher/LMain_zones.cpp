@@ -7,6 +7,7 @@
 #include "core/CustomNetEncoding.h"
 #include "core/configuration_rules.h"
 #include "core/number_rules.h"
+#include "core/scope_exit.h"
 #include "launcher/LMain.h"
 #include "launcher/LMain_pictures.h"
 #include "launcher/Startup.h"
@@ -35,18 +36,6 @@ std::deque<std::unique_ptr<TPersonInfo>>& ZoneRecords() {
   return records;
 }
 
-// Runs its function when the scope ends, however it ends.
-template <typename F>
-class ScopeExit {
- public:
-  explicit ScopeExit(F f) : f_(std::move(f)) {}
-  ~ScopeExit() { f_(); }
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-
- private:
-  F f_;
-};
 
 }  // namespace
 

@@ -132,4 +132,8 @@ class ComPtr {
 // Windows error text for a GetLastError() code, without the trailing newline.
 std::string SystemErrorText(DWORD code);
 
+// Throws Error with the system's text for code, or for GetLastError().
+[[noreturn]] void ThrowSystemError(DWORD code);
+[[noreturn]] void ThrowLastError();
+
 }  // namespace lk

@@ -1,5 +1,6 @@
 #include "platform/handles.h"
 
+#include "platform/error.h"
 #include "platform/text.h"
 
 namespace lk {
@@ -16,5 +17,9 @@ std::string SystemErrorText(DWORD code) {
   if (text.empty()) return "System error " + std::to_string(code);
   return Narrow(text);
 }
+
+void ThrowSystemError(DWORD code) { throw Error(SystemErrorText(code)); }
+
+void ThrowLastError() { ThrowSystemError(GetLastError()); }
 
 }  // namespace lk

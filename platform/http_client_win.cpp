@@ -43,7 +43,7 @@ std::string WinHttpErrorText(DWORD code) {
 }
 
 [[noreturn]] void Throw(DWORD code) { throw HttpError(WinHttpErrorText(code), code); }
-[[noreturn]] void ThrowLastError() { Throw(GetLastError()); }
+[[noreturn]] void ThrowLastHttpError() { Throw(GetLastError()); }
 [[noreturn]] void ThrowCancelled() { Throw(ERROR_WINHTTP_OPERATION_CANCELLED); }
 
 // The decimal Content-Length; -1 when absent or not a plain number (a
@@ -70,7 +70,7 @@ int QueryStatus(HINTERNET request) {
   DWORD size = sizeof(status);
   if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
-    ThrowLastError();
+    ThrowLastHttpError();
   return static_cast<int>(status);
 }
 
@@ -176,16 +176,16 @@ struct HttpClient::Impl {
     parts.dwHostNameLength = static_cast<DWORD>(-1);
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(wurl.c_str(), static_cast<DWORD>(wurl.size()), 0, &parts)) ThrowLastError();
+    if (!WinHttpCrackUrl(wurl.c_str(), static_cast<DWORD>(wurl.size()), 0, &parts)) ThrowLastHttpError();
     const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
     std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength);
     if (parts.lpszExtraInfo) path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
     if (path.empty()) path = L"/";
 
     auto r = std::make_shared<Response::Request>();
-    if (!r->completed) ThrowLastError();
+    if (!r->completed) ThrowLastHttpError();
     r->connect = WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0);
-    if (!r->connect) ThrowLastError();
+    if (!r->connect) ThrowLastHttpError();
     const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
     r->request = WinHttpOpenRequest(r->connect, verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                     WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
@@ -222,18 +222,18 @@ struct HttpClient::Impl {
     if (!WinHttpSendRequest(r->request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                             headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0,
                             r->context))
-      ThrowLastError();
+      ThrowLastHttpError();
     if (!Wait(*r)) ThrowCancelled();
-    if (!WinHttpReceiveResponse(r->request, nullptr)) ThrowLastError();
+    if (!WinHttpReceiveResponse(r->request, nullptr)) ThrowLastHttpError();
     if (!Wait(*r)) ThrowCancelled();
   }
 };
 
 HttpClient::HttpClient() : impl_(std::make_unique<Impl>()) {
-  if (!impl_->abort_event) ThrowLastError();
+  if (!impl_->abort_event) ThrowLastHttpError();
   impl_->session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                    WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
-  if (!impl_->session) ThrowLastError();
+  if (!impl_->session) ThrowLastHttpError();
   // Older WinHTTP (Windows 7, Wine) offers only TLS 1.0 and 1.1 unless told
   // otherwise, which current servers refuse. TLS 1.3 is asked for where the
   // system knows it.
@@ -246,7 +246,7 @@ HttpClient::HttpClient() : impl_(std::make_unique<Impl>()) {
   if (WinHttpSetStatusCallback(impl_->session.get(), &OnStatus,
                                WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
                                0) == WINHTTP_INVALID_STATUS_CALLBACK)
-    ThrowLastError();
+    ThrowLastHttpError();
 }
 
 HttpClient::~HttpClient() = default;
@@ -336,7 +336,7 @@ HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProg
   auto Completed = [&](BOOL started_ok) {
     if (!started_ok) {
       if (client_->Aborted()) return false;
-      ThrowLastError();
+      ThrowLastHttpError();
     }
     return impl.Wait(r);
   };
