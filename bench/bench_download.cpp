@@ -82,9 +82,15 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"item" && argc >= 5) {
     lk::test::UiThread ui;
     NullDisplay display;
-    lk::UpdateDownloader downloader(ui.dispatcher(), display, lk::Narrow(argv[4]));
-    lk::UpdateStopwatch.Start();
-    if (downloader.DownloadFile(lk::Narrow(argv[2]), lk::Narrow(argv[3])))
+    lk::CancelToken cancel;
+    lk::UpdateProgress progress(display, [&ui](const std::function<void()>& fn) {
+      return ui.dispatcher().Invoke(fn);
+    });
+    lk::HttpClient client;
+    lk::UpdateDownloader downloader(client, cancel, progress, lk::Narrow(argv[4]));
+    progress.UpdateStopwatch.Start();
+    const std::int64_t size = downloader.GetRemoteFileSize(lk::Narrow(argv[2]), lk::Narrow(argv[3]));
+    if (downloader.DownloadFile(lk::Narrow(argv[2]), lk::Narrow(argv[3]), size))
       bytes = static_cast<std::int64_t>(
           std::filesystem::file_size(std::filesystem::path(argv[4]) / std::filesystem::path(argv[3])));
   } else if (mode == L"client") {
@@ -92,7 +98,6 @@ int wmain(int argc, wchar_t** argv) {
     // the progress hand-over's.
     struct FileSink : lk::DownloadSink {
       HANDLE file;
-      void SetLength(std::int64_t) override {}
       void Add(const std::uint8_t* p, std::size_t n) override {
         DWORD written = 0;
         WriteFile(file, p, static_cast<DWORD>(n), &written, nullptr);

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <optional>
 #include <thread>
+#include <utility>
 
+#include "core/safe_names.h"
+#include "core/text_rules.h"
 #include "core/zip_reader.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -17,56 +19,19 @@ namespace {
 // Large blocks keep the number of system calls low; 1 MiB per worker.
 constexpr std::size_t kDigestBlock = 1024 * 1024;
 
-std::string TemporaryBeside(const std::string& target) {
-  // A fresh name in the target's own folder, so the final rename never
-  // crosses volumes. OutFile refuses existing names, so a collision with a
-  // file of the archive only moves on to the next number.
-  static std::atomic<unsigned> counter{0};
-  return target + ".lk-part" + std::to_string(counter.fetch_add(1));
-}
-
 std::string ParentOf(const std::string& path) {
   const std::size_t cut = path.find_last_of("/\\");
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
-// Renames temp over target; while that fails and retry time is left, waits
-// a little and tries again.
-void MoveIntoPlace(const std::string& temp, const std::string& target, int retryMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs);
-  for (;;) {
-    try {
-      MoveReplacing(temp, target);
-      return;
-    } catch (const Error&) {
-      if (std::chrono::steady_clock::now() >= end) throw;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+std::string HexDigest(Sha256& hash) {
+  const Sha256Digest d = hash.Final();
+  return ToLowerHex(Bytes(d.data(), d.size()));
 }
 
-void WriteEntry(const ZipReader& zip, const ZipEntry& entry, const std::string& target, int retryMs) {
-  for (int attempt = 0;; ++attempt) {
-    const std::string temp = TemporaryBeside(target);
-    std::optional<OutFile> out;
-    try {
-      out.emplace(temp);
-    } catch (const Error&) {
-      if (attempt < 16 && PathExists(temp)) continue;
-      throw;
-    }
-    try {
-      zip.Extract(entry, [&](Bytes chunk) { out->Write(chunk.data(), chunk.size()); });
-      out->Close();
-      MoveIntoPlace(temp, target, retryMs);
-    } catch (...) {
-      out.reset();
-      RemoveFile(temp);
-      throw;
-    }
-    return;
-  }
-}
+// The "/"-separated name an entry unpacks to; its letter case folded for
+// comparing, as Windows compares file names.
+std::string EntryKey(const std::string& relative) { return ToLowerAscii(relative); }
 
 // The digest text of the file at path, read through block; the empty text
 // on any failure.
@@ -130,35 +95,135 @@ std::vector<std::string> FileDigests(const std::vector<std::string>& paths) {
   return results;
 }
 
-void ExtractPackage(const std::string& archive, const std::string& folder, int renameRetryMs) {
+void ExtractPackage(const std::string& archive, const std::string& folder, const ExtractOptions& options) {
   CreateDirectories(folder);
   if (!PathExists(archive)) return;
   {
     InFile file(archive);
     FileZipSource source(file);
     ZipReader zip(source, archive);
+
     // Every name is checked before anything is written, so an unsafe
     // archive leaves the folder untouched.
-    std::vector<std::string> targets;
-    targets.reserve(zip.entries().size());
+    struct Planned {
+      const ZipEntry* entry;
+      std::string key;     // for the expected digests
+      std::string target;  // full path
+    };
+    std::vector<Planned> planned;
+    std::vector<std::string> folders{folder};
+    planned.reserve(zip.entries().size());
     for (const ZipEntry& entry : zip.entries()) {
+      const NameKind kind = entry.is_directory ? NameKind::kRelativeFolder : NameKind::kRelativePath;
+      std::string relative;
       try {
-        targets.push_back(JoinPath(folder, SafeEntryPath(entry.name, kPathSeparator)));
+        relative = SafeRelativePath(entry.name, kind, '/');
       } catch (const Error& e) {
         throw Error(archive + ": " + e.what());
       }
+      std::string local = relative;
+      std::replace(local.begin(), local.end(), '/', kPathSeparator);
+      Planned p{&entry, EntryKey(relative), local.empty() ? folder : JoinPath(folder, local)};
+      folders.push_back(entry.is_directory ? p.target : ParentOf(p.target));
+      planned.push_back(std::move(p));
     }
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-      const ZipEntry& entry = zip.entries()[i];
-      if (entry.is_directory) {
-        CreateDirectories(targets[i]);
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+
+    std::vector<std::pair<std::string, std::string>> expected;
+    for (const auto& [name, digest] : options.expected) expected.emplace_back(EntryKey(name), digest);
+    std::vector<bool> seen(expected.size(), false);
+
+    std::optional<UnpackJournal> journal;
+    if (!options.journal.empty()) journal.emplace(options.journal, folders);
+
+    // Everything goes to temporaries first; the writers remove them again
+    // when anything below throws.
+    std::vector<AtomicFileWriter> written;
+    written.reserve(planned.size());
+    for (const Planned& p : planned) {
+      if (options.cancel) options.cancel->ThrowIfCancelled();
+      if (p.entry->is_directory) {
+        CreateDirectories(p.target);
         continue;
       }
-      CreateDirectories(ParentOf(targets[i]));
-      WriteEntry(zip, entry, targets[i], renameRetryMs);
+      CreateDirectories(ParentOf(p.target));
+      std::size_t want = expected.size();
+      for (std::size_t k = 0; k < expected.size(); ++k)
+        if (expected[k].first == p.key) want = k;
+      AtomicFileWriter out(p.target);
+      std::optional<Sha256> hash;
+      if (want < expected.size()) hash.emplace();
+      zip.Extract(*p.entry, [&](Bytes chunk) {
+        out.Write(chunk.data(), chunk.size());
+        if (hash) hash->Update(chunk);
+      });
+      out.Finish();
+      if (hash) {
+        if (HexDigest(*hash) != expected[want].second)
+          throw DigestMismatchError(archive + ": " + p.entry->name + " does not have the published digest");
+        seen[want] = true;
+      }
+      written.push_back(std::move(out));
     }
+    for (std::size_t k = 0; k < expected.size(); ++k)
+      if (!seen[k]) throw DigestMismatchError(archive + ": the archive does not hold " + options.expected[k].first);
+    if (options.cancel) options.cancel->ThrowIfCancelled();
+    for (AtomicFileWriter& w : written) w.Commit(options.renameRetryMs);
   }
   if (!RemoveFile(archive) && PathExists(archive)) throw Error(archive + ": cannot be deleted");
+}
+
+std::string ArchiveEntryDigest(const std::string& archive, const std::string& entry) {
+  InFile file(archive);
+  FileZipSource source(file);
+  ZipReader zip(source, archive);
+  const std::string key = EntryKey(entry);
+  for (const ZipEntry& e : zip.entries()) {
+    if (e.is_directory) continue;
+    std::string relative;
+    try {
+      relative = SafeRelativePath(e.name, NameKind::kRelativePath, '/');
+    } catch (const Error& err) {
+      throw Error(archive + ": " + err.what());
+    }
+    if (EntryKey(relative) != key) continue;
+    Sha256 hash;
+    zip.Extract(e, [&](Bytes chunk) { hash.Update(chunk); });
+    return HexDigest(hash);
+  }
+  throw DigestMismatchError(archive + ": the archive does not hold " + entry);
+}
+
+std::string UnpackJournalPath(const std::string& launcherFolder) {
+  return JoinPath(JoinPath(launcherFolder, "Patch"), "lk-unpack.journal");
+}
+
+UnpackJournal::UnpackJournal(std::string path, const std::vector<std::string>& folders) : path_(std::move(path)) {
+  std::string text;
+  for (const std::string& f : folders) text += f + "\n";
+  WriteFileAtomically(path_, text);
+}
+
+UnpackJournal::~UnpackJournal() { RemoveFile(path_); }
+
+void RemoveUnpackLeftovers(const std::string& journal) noexcept {
+  try {
+    if (!PathExists(journal)) return;
+    const std::string text = ReadWholeFile(journal);
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      const std::string folder = text.substr(start, end - start);
+      start = end + 1;
+      if (folder.empty()) continue;
+      for (const std::string& name : ListFiles(folder))
+        if (IsAtomicWriterTemporary(name)) RemoveFile(JoinPath(folder, name));
+    }
+    RemoveFile(journal);
+  } catch (...) {
+  }
 }
 
 void RemoveDirIfEmpty(const std::string& folder) noexcept {

@@ -83,16 +83,6 @@ class ZipReader {
   std::vector<ZipEntry> entries_;
 };
 
-// The relative path an entry name may be unpacked to: segments joined by
-// `separator`, "." segments and empty segments dropped. Both "/" and "\"
-// separate. Throws Error for a name that would write outside the target
-// folder or somewhere unsafe on Windows: an absolute name, a drive or UNC
-// prefix, a ".." segment, a ":" anywhere, a device name (CON, NUL, PRN, AUX,
-// COM1-9, LPT1-9, with or without extension), characters Windows refuses in
-// names (control codes, < > " | ? *), a segment ending in a dot or a blank
-// (Windows would silently drop them), or nothing left at all.
-std::string SafeEntryPath(std::string_view name, char separator);
-
 // CRC-32 as ZIP uses it (zlib's crc32).
 std::uint32_t Crc32(Bytes data, std::uint32_t crc = 0);
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/safe_names.h"
 #include "core/zip_reader.h"
 #include "platform/error.h"
 
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lk::ZipReader zip(source, "fuzz.zip");
     for (const lk::ZipEntry& e : zip.entries()) {
       try {
-        const std::string safe = lk::SafeEntryPath(e.name, '/');
+        const std::string safe = lk::SafeRelativePath(e.name, lk::NameKind::kRelativePath, '/');
         // What passes has no way out: no empty, "." or ".." segment, no
         // ":" and no other separator.
         if (safe.empty() || safe.find_first_of(":\\") != std::string::npos) std::abort();

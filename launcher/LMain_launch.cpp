@@ -82,7 +82,7 @@ void TForm2::Image2Click() {
 void TForm2::FormClose() {
   WebBrowser1->SetVisible(true);
   WebBrowser2->SetVisible(true);
-  UpdateStopwatch.Stop();
+  if (UpdateRun_) UpdateRun_->StopStopwatch();
   if (StartedApps) CloseAllStartedApps(*StartedApps);
   StartedApps.reset();
   // The update run reads the manifest store: it ends before the store goes.

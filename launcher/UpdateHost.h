@@ -34,7 +34,7 @@ class UpdateHost : public ProgressDisplay {
   // loadConfiguration; its error propagates to the run.
   virtual void ReloadConfiguration() = 0;
   // The application's message dialog (OK button, captioned with the
-  // application title), e.g. for a manifest answered with an error status.
+  // application title), for a manifest answered with an error status.
   virtual void ShowMessage(const std::string& text) = 0;
 };
 
@@ -57,6 +57,13 @@ class UpdateRun {
 
   // True once the worker has ended.
   virtual bool Finished() const = 0;
+
+  // Stops the run's stopwatch (window closing); the speed label then
+  // refreshes no more.
+  virtual void StopStopwatch() = 0;
+
+  // UpdateTotalBytes and UpdateDoneBytes as they stand.
+  virtual RunTotals Totals() const = 0;
 };
 
 }  // namespace lk

@@ -3,15 +3,17 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
+#include <winhttp.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
 
+#include "core/scope_exit.h"
 #include "core/update_files.h"
+#include "core/update_manifest.h"
 #include "core/update_plan.h"
-#include "launcher/update_download.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/handles.h"
@@ -23,24 +25,50 @@
 namespace lk {
 namespace {
 
+constexpr char kDoneText[] = "更新完成。";
+constexpr char kPatchFolderFailed[] = "更新失败，无法创建目录 Patch";
+// How the status line names the manifest when it is what failed.
+constexpr char kManifestName[] = "更新列表";
+
+// A manifest body that exceeds kMaxManifestBytes.
+struct ManifestTooLarge {};
+
 class MemorySink : public DownloadSink {
  public:
-  void SetLength(std::int64_t) override {}
   void Add(const std::uint8_t* data, std::size_t size) override {
+    if (body.size() + size > kMaxManifestBytes) throw ManifestTooLarge{};
     body.insert(body.end(), data, data + size);
   }
   std::vector<std::uint8_t> body;
 };
 
-// Ends the run when the window has closed (or is closing).
-struct RunCancelled {};
+// GET address without extra headers. Status 200: the body is read into
+// store (true when it held an entry line). Any other status: showMessage
+// gets "请求失败，状态码：" and the code, store stays as it was, false. No
+// response: HttpError propagates.
+bool FetchManifest(HttpClient& client, const std::string& address, ManifestIni& store, int& status,
+                   const std::function<void(const std::string&)>& showMessage) {
+  HttpClient::Response response = client.Get(address, {});
+  status = response.status();
+  MemorySink sink;
+  if (status == 200) {
+    const HttpBodyResult body = response.ReadBody(sink, {});
+    if (body.aborted) throw CancelledError();
+    if (!body.complete) throw HttpError("the manifest ended early", ERROR_WINHTTP_CONNECTION_ERROR);
+  }
+  const ManifestAnswer answer = ReadManifestAnswer(status, Bytes(sink.body), store);
+  if (!answer.message.empty()) showMessage(answer.message);
+  return answer.entries;
+}
+
+// Ends the run where it stands; the failures gathered so far are shown.
+struct RunFailed {};
 
 // Every contact of the worker with the window's objects (host, dispatcher,
 // ManifestIni) passes through the gate. Once closed it refuses all of them,
 // and Close waits until the ones already inside have left, so after the
 // window's CancelAndWait nothing of the run can reach a released object,
-// even when the worker itself is still busy (a download that takes its
-// time to end).
+// even when the worker itself is still busy ending a transfer.
 class Gate {
  public:
   template <class F>
@@ -50,13 +78,10 @@ class Gate {
       if (closed_) return false;
       ++inside_;
     }
-    struct Leave {
-      Gate& g;
-      ~Leave() {
-        std::lock_guard lock(g.mutex_);
-        if (--g.inside_ == 0) g.left_.notify_all();
-      }
-    } leave{*this};
+    ScopeExit leave([this] {
+      std::lock_guard lock(mutex_);
+      if (--inside_ == 0) left_.notify_all();
+    });
     return f();
   }
   // Refuses every later Pass; waits up to timeout for those inside.
@@ -73,13 +98,16 @@ class Gate {
   int inside_ = 0;
 };
 
-class UpdateRunImpl;
-
 // What the worker owns; shared with the UpdateRun object, so either may go
 // first.
 struct RunState {
   RunState(UpdateHost& h, UiDispatcher& u, ManifestIni& m, std::string url, UpdateRunPlace p)
-      : host(h), ui(u), manifest(m), updateUrl(std::move(url)), place(std::move(p)) {}
+      : host(h),
+        ui(u),
+        manifest(m),
+        updateUrl(std::move(url)),
+        place(std::move(p)),
+        progress(h, [this](const std::function<void()>& fn) { return HandOver(fn); }) {}
 
   UpdateHost& host;
   UiDispatcher& ui;
@@ -87,40 +115,49 @@ struct RunState {
   const std::string updateUrl;
   const UpdateRunPlace place;
 
-  std::atomic<bool> cancel{false};
+  // The run's one cancellation: the window's close. Every blocking call of
+  // the run (requests, pauses between attempts, hand-overs) ends with it.
+  CancelToken cancel;
   Gate gate;
   UniqueHandle finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  std::unique_ptr<UpdateDownloader> downloader;
-  std::mutex client_mutex;
-  HttpClient* manifest_client = nullptr;  // for Cancel while the manifest is on its way
+  UpdateProgress progress;
+  std::vector<UpdateFailure> failures;
 
   // Runs fn on the UI thread and waits; false when the run is cancelled
   // (fn then never runs). A closure still queued when the window closes
-  // finds the flag set and does nothing.
-  bool HandOver(const std::function<void()>& fn, const std::atomic<bool>& extra_cancel) {
-    if (cancel.load()) return false;
+  // finds the run cancelled and does nothing.
+  bool HandOver(const std::function<void()>& fn) {
+    if (cancel.Cancelled()) return false;
     return gate.Pass([&] {
       return ui.Invoke(
           [&] {
-            if (!cancel.load() && !extra_cancel.load()) fn();
+            if (!cancel.Cancelled()) fn();
           },
           cancel);
     });
   }
   // A hand-over the run cannot go on without.
   void OnUi(const std::function<void()>& fn) {
-    static const std::atomic<bool> never{false};
-    if (!HandOver(fn, never) || cancel.load()) throw RunCancelled{};
+    if (!HandOver(fn) || cancel.Cancelled()) throw CancelledError();
   }
-  void CheckCancel() const {
-    if (cancel.load()) throw RunCancelled{};
-  }
+  void Fail(std::string name, std::string reason) { failures.push_back({std::move(name), std::move(reason)}); }
 
   void Work();
+  void ApplyItems(const UpdateManifest& m, const UpdatePlan& plan, HttpClient& client, bool& patcherStarted);
 };
 
-constexpr char kDoneText[] = "更新完成。";
-constexpr char kPatchFolderFailed[] = "更新失败，无法创建目录 Patch";
+// Patch holds only what a later run can use: the partial downloads of the
+// items this manifest lists. Completed archives of older runs and items
+// no longer listed go.
+void TidyPatchFolder(const std::string& patchFolder, const UpdatePlan& plan) {
+  if (!IsDirectory(patchFolder)) return;
+  for (const std::string& name : ListFiles(patchFolder)) {
+    const bool keep = std::any_of(plan.items.begin(), plan.items.end(), [&](const PatchItem& item) {
+      return UpdateDownloader::IsPartOfItem(name, item.pair.Param1);
+    });
+    if (!keep) RemoveFile(JoinPath(patchFolder, name));
+  }
+}
 
 void RunState::Work() {
   const std::string exePath = place.launcherExePath;
@@ -128,31 +165,35 @@ void RunState::Work() {
   const std::string patchFolder = folder + "Patch";
   bool finalDisplay = true;
   bool patcherStarted = false;
-  UpdateStopwatch.Start();
+  progress.UpdateStopwatch.Start();
+  // An unpacking that a kill cut short (of an earlier run, or of the
+  // patcher) left temporaries beside the game files.
+  RemoveUnpackLeftovers(UnpackJournalPath(folder));
   try {
-    // Step 2: the manifest. Its request can be aborted by the closing
-    // window; what it brings goes into the window's store through the gate.
-    HttpClient client;
-    {
-      std::lock_guard lock(client_mutex);
-      manifest_client = &client;
-      if (cancel.load()) client.Abort();
-    }
+    HttpClient client(place.fetch.http);
+    const CancelToken::Registration abort = cancel.OnCancel([&client] { client.Abort(); });
+
     ManifestIni fetched;
     bool entries = false;
+    int status = 0;
     try {
-      entries = FetchManifest(client, updateUrl, fetched,
+      entries = FetchManifest(client, updateUrl, fetched, status,
                               [this](const std::string& text) { OnUi([&] { host.ShowMessage(text); }); });
-    } catch (...) {
-      std::lock_guard lock(client_mutex);
-      manifest_client = nullptr;
-      throw;
+    } catch (const HttpError& e) {
+      cancel.ThrowIfCancelled();
+      Fail(kManifestName, e.TimedOut() ? "连接超时" : "无法连接");
+      throw RunFailed{};
+    } catch (const ManifestTooLarge&) {
+      Fail(kManifestName, "文件过大");
+      throw RunFailed{};
     }
-    {
-      std::lock_guard lock(client_mutex);
-      manifest_client = nullptr;
+    cancel.ThrowIfCancelled();
+    if (status != 200) {
+      Fail(kManifestName, "HTTP " + std::to_string(status));
+      throw RunFailed{};
     }
-    CheckCancel();
+    // What the manifest brought goes into the window's store through the
+    // gate; the run reads its own copy.
     ManifestIni data;
     if (!gate.Pass([&] {
           for (const std::string& section : fetched.Sections())
@@ -161,99 +202,143 @@ void RunState::Work() {
           data = manifest;
           return true;
         }))
-      throw RunCancelled{};
-
-    if (entries) {
-      auto read = [&data](const std::string& section, const std::string& key) {
-        return data.ReadString(section, key);
-      };
-      const std::string baseUrl = read("UpdateData", "UpdateUrl");
-      const std::string caption1 = read("UpdateData", "Remotebutton1");
-      const std::string caption2 = read("UpdateData", "Remotebutton2");
-      const std::string path1 = read("UpdateData", "remotePath1");
-      const std::string path2 = read("UpdateData", "remotePath2");
-      OnUi([&] { host.SetRemoteTools(caption1, caption2, path1, path2); });
-
-      // A Count that is not a number throws here and ends the run.
-      const std::vector<TParamPair> list = BuildPatchList(
-          read, exePath, folder, [](const std::vector<std::string>& paths) { return FileDigests(paths); });
-      CheckCancel();
-
-      bool answer = false;
-      if (!list.empty()) OnUi([&] { answer = host.AskToUpdate(); });
-      if (answer) {
-        UpdateTotalBytes = 0;
-        UpdateDoneBytes = 0;
-        OnUi([&] {
-          host.SetItemBar(BarState{0, 0});
-          host.SetRunBar(BarState{0, 0});
-        });
-        try {
-          CreateDirectories(patchFolder);
-        } catch (const Error&) {
-          OnUi([&] { host.SetStatus(kPatchFolderFailed); });
-          throw;
-        }
-        OnUi([&] { host.MakeSpeedLabelTransparent(); });
-
-        // Names from the manifest are joined onto local folders: one that
-        // would lead outside them is skipped like a failed download.
-        auto safe = [&folder](const TParamPair& item) {
-          if (!IsSafeItemName(item.Param1)) return false;
-          return item.Param3 != kFileArchive || IsSafeRelativeFolder(item.Param2.substr(folder.size()));
-        };
-        std::int64_t total = 0;
-        for (const TParamPair& item : list) {
-          CheckCancel();
-          if (safe(item)) total += downloader->GetRemoteFileSize(baseUrl, item.Param1);
-        }
-        UpdateTotalBytes = total;
-
-        bool replaceLauncher = false, reread = false;
-        for (const TParamPair& item : list) {
-          CheckCancel();
-          if (!safe(item)) continue;
-          if (!downloader->DownloadFile(baseUrl, item.Param1)) continue;
-          CheckCancel();
-          if (item.Param3 == kLauncherArchive) {
-            replaceLauncher = true;
-          } else {
-            ExtractPackage(patchFolder + "\\" + item.Param1, item.Param2);
-            if (item.Param3 == kConfigArchive) reread = true;
-          }
-        }
-        CheckCancel();
-        if (replaceLauncher) {
-          RunPatcher(exePath, read("UpdateData", "LoginDownloadName"), read("UpdateData", "LoginName"));
-          patcherStarted = true;
-        }
-        if (reread) OnUi([&] { host.ReloadConfiguration(); });
-      }
+      throw CancelledError();
+    if (!entries) {
+      Fail(kManifestName, "无法读取");
+      throw RunFailed{};
     }
+
+    const UpdateManifest m = ReadUpdateManifest(data);
+    OnUi([&] { host.SetRemoteTools(m.Remotebutton1, m.Remotebutton2, m.remotePath1, m.remotePath2); });
+    if (!m.count) {
+      Fail(kManifestName, "Count 无效");
+      throw RunFailed{};
+    }
+    const UpdatePlan plan = PlanUpdate(m, exePath, folder, [](const std::vector<std::string>& paths) {
+      return FileDigests(paths);
+    });
+    for (const RefusedItem& r : plan.refused) Fail(r.name, "名称不安全");
+    TidyPatchFolder(patchFolder, plan);
+    cancel.ThrowIfCancelled();
+    if (!plan.items.empty() && m.UpdateUrl.empty()) {
+      Fail(kManifestName, "没有下载地址");
+      throw RunFailed{};
+    }
+
+    bool answer = false;
+    if (!plan.items.empty()) OnUi([&] { answer = host.AskToUpdate(); });
+    if (answer) {
+      progress.UpdateTotalBytes = 0;
+      progress.UpdateDoneBytes = 0;
+      OnUi([&] {
+        host.SetItemBar(BarState{0, 0});
+        host.SetRunBar(BarState{0, 0});
+      });
+      try {
+        CreateDirectories(patchFolder);
+      } catch (const Error&) {
+        OnUi([&] { host.SetStatus(kPatchFolderFailed); });
+        failures.clear();
+        finalDisplay = false;
+        throw RunFailed{};
+      }
+      OnUi([&] { host.MakeSpeedLabelTransparent(); });
+      ApplyItems(m, plan, client, patcherStarted);
+    }
+  } catch (const RunFailed&) {
   } catch (...) {
-    // Errors end the run silently; only the clean-up follows.
+    // Cancelled, or the configuration reload failed: the run ends without
+    // a word (the reload's error is the window's to show).
     finalDisplay = false;
+    failures.clear();
   }
 
-  // Clean-up. A patcher started just now runs from its file: deleting it
-  // fails on Windows, and where it might succeed it could pull the file
-  // away before the new process has it open. The next run deletes it.
+  // A patcher started just now runs from its file: deleting it fails on
+  // Windows, and where it might succeed it could pull the file away before
+  // the new process has it open. The next run deletes it.
   const std::string patcher = folder + "patcher.exe";
   if (!patcherStarted && PathExists(patcher)) RemoveFile(patcher);
 
-  if (finalDisplay && !cancel.load()) {
-    static const std::atomic<bool> never{false};
-    if (HandOver(
-            [&] {
-              host.SetItemPercent("100%");
-              host.SetRunPercent("100%");
-              host.SetItemBar(BarState{100, 100});
-              host.SetRunBar(BarState{100, 100});
-              host.SetStatus(kDoneText);
-            },
-            never))
-      RemoveDirIfEmpty(patchFolder);
+  if (cancel.Cancelled()) return;
+  if (!failures.empty()) {
+    // The bars stay where they were: nothing claims the update is done.
+    if (HandOver([&] { host.SetStatus(UpdateFailureText(failures)); })) RemoveDirIfEmpty(patchFolder);
+    return;
   }
+  if (finalDisplay && HandOver([&] {
+        host.SetItemPercent("100%");
+        host.SetRunPercent("100%");
+        host.SetItemBar(BarState{100, 100});
+        host.SetRunBar(BarState{100, 100});
+        host.SetStatus(kDoneText);
+      }))
+    RemoveDirIfEmpty(patchFolder);
+}
+
+// Each item is fetched, checked and applied on its own: one that fails is
+// named at the end, and the others go on.
+void RunState::ApplyItems(const UpdateManifest& m, const UpdatePlan& plan, HttpClient& client,
+                          bool& patcherStarted) {
+  const std::string folder = ExtractFileFolder(place.launcherExePath);
+  const std::string patchFolder = folder + "Patch";
+  UpdateDownloader downloader(client, cancel, progress, patchFolder, place.fetch);
+
+  std::vector<std::int64_t> sizes;
+  std::int64_t total = 0;
+  for (const PatchItem& item : plan.items) {
+    cancel.ThrowIfCancelled();
+    sizes.push_back(downloader.GetRemoteFileSize(m.UpdateUrl, item.pair.Param1));
+    total += sizes.back();
+  }
+  progress.UpdateTotalBytes = total;
+
+  const PatchItem* launcher = nullptr;
+  bool reread = false;
+  for (std::size_t i = 0; i < plan.items.size(); ++i) {
+    const PatchItem& item = plan.items[i];
+    const std::string& name = item.pair.Param1;
+    cancel.ThrowIfCancelled();
+    if (!downloader.DownloadFile(m.UpdateUrl, name, sizes[i])) {
+      cancel.ThrowIfCancelled();
+      Fail(name, FetchFailureText(downloader.last()));
+      continue;
+    }
+    const std::string archive = downloader.ItemPath(name);
+    try {
+      if (item.pair.Param3 == kLauncherArchive) {
+        // The patcher unpacks it later; what it will unpack is checked now.
+        if (ArchiveEntryDigest(archive, item.checkEntry) != item.expectedDigest)
+          throw DigestMismatchError(archive + ": the launcher does not have the published digest");
+        launcher = &item;
+        continue;
+      }
+      ExtractOptions options;
+      options.expected = {{item.checkEntry, item.expectedDigest}};
+      options.journal = UnpackJournalPath(folder);
+      options.cancel = &cancel;
+      ExtractPackage(archive, item.pair.Param2, options);
+      if (item.pair.Param3 == kConfigArchive) reread = true;
+    } catch (const CancelledError&) {
+      RemoveFile(archive);
+      throw;
+    } catch (const DigestMismatchError&) {
+      RemoveFile(archive);
+      Fail(name, "文件校验失败");
+    } catch (const Error&) {
+      RemoveFile(archive);
+      Fail(name, "解压失败");
+    }
+  }
+  cancel.ThrowIfCancelled();
+  if (launcher) {
+    try {
+      RunPatcher(place.launcherExePath, m.LoginDownloadName, m.LoginName, launcher->expectedDigest);
+      patcherStarted = true;
+    } catch (const Error&) {
+      Fail("patcher.exe", "无法启动");
+    }
+  }
+  if (reread) OnUi([&] { host.ReloadConfiguration(); });
 }
 
 class UpdateRunImpl : public UpdateRun {
@@ -265,14 +350,10 @@ class UpdateRunImpl : public UpdateRun {
 
   void CancelAndWait(std::chrono::milliseconds timeout) override {
     RunState& s = *state_;
-    s.cancel.store(true);
-    if (s.downloader) s.downloader->Cancel();
-    {
-      std::lock_guard lock(s.client_mutex);
-      if (s.manifest_client) s.manifest_client->Abort();
-    }
-    // The worker may be waiting for this thread (a hand-over, or a
-    // progress callback of the transfer): keep the messages flowing.
+    s.progress.UpdateStopwatch.Stop();
+    s.cancel.Cancel();
+    // The worker may be waiting for this thread (a hand-over already
+    // running): keep the messages flowing.
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout.count());
     HANDLE finished = s.finished.get();
     bool quit = false;
@@ -291,7 +372,7 @@ class UpdateRunImpl : public UpdateRun {
       }
       const ULONGLONG now = GetTickCount64();
       if (WaitForSingleObject(finished, 0) == WAIT_OBJECT_0 || now >= deadline) break;
-      const DWORD slice = static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50));
+      const DWORD slice = static_cast<DWORD>(deadline - now);
       if (quit)
         WaitForSingleObject(finished, slice);
       else
@@ -305,6 +386,10 @@ class UpdateRunImpl : public UpdateRun {
   }
 
   bool Finished() const override { return WaitForSingleObject(state_->finished.get(), 0) == WAIT_OBJECT_0; }
+  void StopStopwatch() override { state_->progress.UpdateStopwatch.Stop(); }
+  RunTotals Totals() const override {
+    return RunTotals{state_->progress.UpdateTotalBytes.load(), state_->progress.UpdateDoneBytes.load()};
+  }
 
  private:
   std::shared_ptr<RunState> state_;
@@ -313,65 +398,35 @@ class UpdateRunImpl : public UpdateRun {
 
 }  // namespace
 
-bool FetchManifest(HttpClient& client, const std::string& address, ManifestIni& store,
-                   const std::function<void(const std::string&)>& showMessage) {
-  HttpClient::Response response = client.Get(address, {});
-  MemorySink sink;
-  const HttpBodyResult body = response.ReadBody(sink, [](std::int64_t, std::int64_t, bool&) {});
-  if (body.aborted) throw HttpError("aborted", ERROR_OPERATION_ABORTED);
-  const ManifestAnswer answer = ReadManifestAnswer(response.status(), Bytes(sink.body), store);
-  if (!answer.message.empty()) showMessage(answer.message);
-  return answer.entries;
-}
-
-bool FetchManifest(const std::string& address, ManifestIni& store,
-                   const std::function<void(const std::string&)>& showMessage) {
-  HttpClient client;
-  return FetchManifest(client, address, store, showMessage);
-}
-
 void RunPatcher(const std::string& launcherExePath, const std::string& loginDownloadName,
-                const std::string& loginName) {
+                const std::string& loginName, const std::string& launcherDigest) {
   const std::string folder = ExtractFileFolder(launcherExePath);
   const std::string target = folder + "patcher.exe";
 
   HRSRC found = FindResourceW(nullptr, L"Resource_1", MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-  if (!found) throw Error(SystemErrorText(GetLastError()));
+  if (!found) ThrowLastError();
   HGLOBAL loaded = LoadResource(nullptr, found);
   const void* data = loaded ? LockResource(loaded) : nullptr;
   const DWORD size = SizeofResource(nullptr, found);
-  if (!data || size == 0) throw Error(SystemErrorText(GetLastError()));
-
-  // Written beside its place and renamed over an older patcher, so a
-  // failure never leaves a half-written program to be started later.
-  const std::string temp = target + ".lk-part";
-  RemoveFile(temp);
+  if (!data || size == 0) ThrowLastError();
   {
-    OutFile out(temp);
+    // A kill while it is written leaves a temporary beside the launcher;
+    // the journal lets the next run remove it.
+    CreateDirectories(folder + "Patch");
+    UnpackJournal journal(UnpackJournalPath(folder), {ExtractFileFolder(target)});
+    AtomicFileWriter out(target);
     out.Write(static_cast<const std::uint8_t*>(data), size);
-    out.Close();
-  }
-  try {
-    MoveReplacing(temp, target);
-  } catch (...) {
-    RemoveFile(temp);
-    throw;
+    out.Commit();
   }
   const std::string parameters =
-      PatcherParameters(ExtractFileName(launcherExePath), folder, loginDownloadName, loginName);
+      PatcherParameters(ExtractFileName(launcherExePath), folder, loginDownloadName, loginName, launcherDigest);
   ShellExecuteW(nullptr, L"open", Wide(target).c_str(), Wide(parameters).c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 std::unique_ptr<UpdateRun> StartUpdateRun(UpdateHost& host, UiDispatcher& ui, ManifestIni& manifest,
                                           std::string updateUrl, UpdateRunPlace place) {
   auto state = std::make_shared<RunState>(host, ui, manifest, std::move(updateUrl), std::move(place));
-  if (!state->finished) throw Error(SystemErrorText(GetLastError()));
-  RunState* s = state.get();
-  state->downloader = std::make_unique<UpdateDownloader>(
-      [s](const std::function<void()>& fn, const std::atomic<bool>& cancel) {
-        return s->HandOver(fn, cancel);
-      },
-      host, ExtractFileFolder(state->place.launcherExePath) + "Patch");
+  if (!state->finished) ThrowLastError();
   RunInBackground([state] {
     try {
       state->Work();
@@ -384,7 +439,7 @@ std::unique_ptr<UpdateRun> StartUpdateRun(UpdateHost& host, UiDispatcher& ui, Ma
 
 std::unique_ptr<UpdateRun> UpdateRun::Start(UpdateHost& host, UiDispatcher& ui, ManifestIni& manifest,
                                             std::string updateUrl) {
-  return StartUpdateRun(host, ui, manifest, std::move(updateUrl), UpdateRunPlace{OwnExecutablePath()});
+  return StartUpdateRun(host, ui, manifest, std::move(updateUrl), UpdateRunPlace{OwnExecutablePath(), {}});
 }
 
 }  // namespace lk

@@ -1,245 +1,304 @@
 #include "launcher/update_download.h"
 
 #include <windows.h>
+#include <winhttp.h>
 
-#include <chrono>
+#include <optional>
 
-#include "core/update_plan.h"
-#include "platform/handles.h"
-#include "platform/text.h"
-#include "platform/thread_pool.h"
+#include "core/safe_names.h"
+#include "platform/error.h"
+#include "platform/files.h"
 
 namespace lk {
-
-std::atomic<std::int64_t> UpdateTotalBytes{0};
-std::atomic<std::int64_t> UpdateDoneBytes{0};
-Stopwatch UpdateStopwatch;
-std::atomic<std::uint32_t> LabelRefreshTick{0};
-std::atomic<std::int32_t> DownloadBusy{0};
-
-void Stopwatch::Start() {
-  start_.store(GetTickCount64());
-  running_.store(true);
-}
-
-void Stopwatch::Stop() {
-  if (running_.exchange(false)) stopped_at_.store(GetTickCount64());
-}
-
-std::int64_t Stopwatch::ElapsedMs() const {
-  const std::uint64_t start = start_.load();
-  if (start == 0) return 0;
-  const std::uint64_t end = running_.load() ? GetTickCount64() : stopped_at_.load();
-  return end > start ? static_cast<std::int64_t>(end - start) : 0;
-}
-
-std::int64_t UpdateDownloader::SystemClock::StopwatchMs() { return UpdateStopwatch.ElapsedMs(); }
-std::uint32_t UpdateDownloader::SystemClock::TickCount() { return GetTickCount(); }
-
 namespace {
 
-std::int64_t SizeFromHead(HttpClient& client, const std::string& url) {
-  const HttpHeadResult head = client.Head(url);
-  if (head.status != 200) return 0;
-  return head.content_length;
-}
+constexpr char kPartial[] = ".lkpart";
+constexpr char kNote[] = ".lkinfo";
 
-}  // namespace
-
-std::int64_t GetRemoteFileSize(const std::string& url, const std::string& FileName) {
-  HttpClient client;
-  return SizeFromHead(client, url + FileName);
-}
-
-// Registers a client for Cancel while it lives; a client registered after
-// Cancel is aborted at once.
-class UpdateDownloader::ClientScope {
- public:
-  ClientScope(UpdateDownloader& owner, HttpClient& client) : owner_(owner) {
-    std::lock_guard lock(owner_.client_mutex_);
-    owner_.client_ = &client;
-    if (owner_.cancel_.load()) client.Abort();
-  }
-  ~ClientScope() {
-    std::lock_guard lock(owner_.client_mutex_);
-    owner_.client_ = nullptr;
-  }
-  ClientScope(const ClientScope&) = delete;
-  ClientScope& operator=(const ClientScope&) = delete;
-
- private:
-  UpdateDownloader& owner_;
+// What a partial file was cut from, so the next attempt asks for the same
+// item and lets the server tell whether it is still the same.
+struct PartialNote {
+  std::string url;
+  std::string validator;
+  std::int64_t length = -1;
 };
 
-std::int64_t UpdateDownloader::GetRemoteFileSize(const std::string& url, const std::string& FileName) {
-  HttpClient client;
-  ClientScope scope(*this, client);
-  return SizeFromHead(client, url + FileName);
-}
-
-namespace {
-
-// The body goes to a temporary file beside its final place, so memory stays
-// bounded whatever the item's size and an unfinished body never carries the
-// item's name.
-class TempFileSink : public DownloadSink {
- public:
-  explicit TempFileSink(const std::string& folder) {
-    wchar_t name[MAX_PATH + 1];
-    if (!GetTempFileNameW(Wide(folder).c_str(), L"lkd", 0, name))
-      throw Error(SystemErrorText(GetLastError()));
-    path_ = name;
-    file_.reset(
-        CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_) {
-      const DWORD code = GetLastError();
-      DeleteFileW(path_.c_str());
-      throw Error(SystemErrorText(code));
-    }
-  }
-  ~TempFileSink() override {
-    file_.reset();
-    if (!kept_) DeleteFileW(path_.c_str());
-  }
-
-  void SetLength(std::int64_t) override {}
-  void Add(const std::uint8_t* data, std::size_t size) override {
-    while (size > 0) {
-      const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-      DWORD written = 0;
-      if (!WriteFile(file_.get(), data, chunk, &written, nullptr) || written == 0)
-        throw Error(SystemErrorText(GetLastError()));
-      data += written;
-      size -= written;
-    }
-  }
-
-  // Closes the file and gives it the item's name, replacing an older one.
-  void Commit(const std::wstring& target) {
-    file_.reset();
-    if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      throw Error(SystemErrorText(GetLastError()));
-    kept_ = true;
-  }
-
- private:
-  std::wstring path_;
-  UniqueFile file_;
-  bool kept_ = false;
-};
-
-}  // namespace
-
-UpdateDownloader::UpdateDownloader(UiDispatcher& ui, ProgressDisplay& display, std::string patch_folder)
-    : UpdateDownloader([&ui](const std::function<void()>& fn,
-                             const std::atomic<bool>& cancel) { return ui.Invoke(fn, cancel); },
-                       display, std::move(patch_folder)) {}
-
-UpdateDownloader::UpdateDownloader(HandOver hand_over, ProgressDisplay& display, std::string patch_folder)
-    : hand_over_(std::move(hand_over)), progress_(display, clock_), patch_folder_(std::move(patch_folder)) {
-  if (!patch_folder_.empty() && patch_folder_.back() != '\\' && patch_folder_.back() != '/')
-    patch_folder_ += '\\';
-}
-
-UpdateDownloader::~UpdateDownloader() = default;
-
-std::string UpdateDownloader::ItemPath(const std::string& FileName) const { return patch_folder_ + FileName; }
-
-void UpdateDownloader::Cancel() {
-  cancel_.store(true);
-  std::lock_guard lock(client_mutex_);
-  if (client_) client_->Abort();
-}
-
-bool UpdateDownloader::DownloadFile(const std::string& url, const std::string& SaveFile) {
-  succeeded_ = false;
-  DownloadFileWithProgress(url, SaveFile);
-  return succeeded_;
-}
-
-void UpdateDownloader::DownloadFileWithProgress(const std::string& url, const std::string& FileName) {
-  if (cancel_.load()) return;
-  HttpClient client;
-  // No transfer of ours runs now, so the worker may set the item's state.
-  progress_.BeginItem(GetRemoteFileSize(url, FileName));
-  ClientScope scope(*this, client);
-
-  const RunTotals start{UpdateTotalBytes.load(), UpdateDoneBytes.load()};
-  if (hand_over_([&] { progress_.ShowItemStart(start); }, cancel_)) {
-    BackgroundTask transfer([&] { succeeded_ = Transfer(client, url, FileName); });
-    transfer.Wait();
-    // The completion notice has normally come before the task ended; this
-    // only guards a notice still on its way.
-    while (DownloadBusy.load() != 0 && !cancel_.load()) Sleep(1000);
-  }
-  UpdateDoneBytes.fetch_add(progress_.total_size());
-}
-
-bool UpdateDownloader::Transfer(HttpClient& client, const std::string& url, const std::string& FileName) {
-  DownloadBusy.store(-1);
-  const std::wstring target = Wide(ItemPath(FileName));
-  bool ok = false;
+std::optional<PartialNote> ReadNote(const std::string& path) {
+  std::string text;
   try {
-    if (IsSafeItemName(FileName)) {
-      HttpClient::Response response = client.Get(url + FileName, {{"Connection", "keep-alive"}});
-      // An error page is not the item: it would fail to unpack, or worse,
-      // be handed to the patcher as the new launcher.
-      if (response.status() >= 200 && response.status() <= 299) {
-        TempFileSink sink(patch_folder_);
-        const std::int64_t length = response.content_length();
-        // Each hand-over is a round trip through the UI thread's message
-        // queue, and pieces arrive every few KiB: handing over every piece
-        // made a loopback download four times slower than the transfer
-        // itself. No display shows more than a frame, so pieces go over at
-        // most every kHandOverInterval, and the last one always.
-        constexpr auto kHandOverInterval = std::chrono::milliseconds(15);
-        auto last_hand_over = std::chrono::steady_clock::now() - kHandOverInterval;
-        std::int64_t handed_over = -1;
-        auto hand_over = [&](std::int64_t received) {
-          bool abort = false;
-          handed_over = received;
-          last_hand_over = std::chrono::steady_clock::now();
-          return hand_over_([&] { DownloadReceiveData(length, received, abort); }, cancel_) && !abort;
-        };
-        const HttpBodyResult body = response.ReadBody(sink, [&](std::int64_t, std::int64_t received,
-                                                                bool& abort) {
-          if (cancel_.load()) {
-            abort = true;
-            return;
-          }
-          if (received == length || std::chrono::steady_clock::now() - last_hand_over >= kHandOverInterval)
-            abort = !hand_over(received);
-        });
-        bool last_shown = true;
-        if (body.complete && handed_over != body.received) last_shown = hand_over(body.received);
-        if (body.complete && last_shown && !cancel_.load()) {
-          sink.Commit(target);
-          ok = true;
-        }
+    if (!PathExists(path)) return std::nullopt;
+    text = ReadWholeFile(path);
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+  PartialNote note;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "url") note.url = value;
+    if (key == "validator") note.validator = value;
+    if (key == "length") {
+      try {
+        note.length = std::stoll(value);
+      } catch (...) {
+        return std::nullopt;
       }
     }
-  } catch (...) {
-    ok = false;
   }
-  if (ok && hand_over_([this] { DownloadRequestCompleted(); }, cancel_)) return true;
-  // A failed item leaves nothing under its name, not even an older copy.
-  if (IsSafeItemName(FileName)) DeleteFileW(target.c_str());
-  DownloadBusy.store(0);
-  return false;
+  return note;
 }
 
-void UpdateDownloader::DownloadReceiveData(std::int64_t AContentLength, std::int64_t AReadCount,
-                                           bool& AAbort) {
-  (void)AAbort;  // this handler never stops a transfer; Cancel does
-  std::uint32_t tick = LabelRefreshTick.load();
-  progress_.OnReceive(AContentLength, AReadCount, RunTotals{UpdateTotalBytes.load(), UpdateDoneBytes.load()},
-                      tick);
-  LabelRefreshTick.store(tick);
+void WriteNote(const std::string& path, const PartialNote& note) {
+  WriteFileAtomically(path, "url=" + note.url + "\nvalidator=" + note.validator +
+                                "\nlength=" + std::to_string(note.length) + "\n");
 }
 
-void UpdateDownloader::DownloadRequestCompleted() {
-  progress_.OnCompleted();
-  DownloadBusy.store(0);
+// A strong ETag, else Last-Modified: If-Range allows no weak validator.
+std::string Validator(const HttpClient::Response& response) {
+  const std::string etag = response.Header("ETag");
+  if (!etag.empty() && !etag.starts_with("W/")) return etag;
+  return response.Header("Last-Modified");
+}
+
+// "bytes <first>-<last>/<length or *>".
+bool ParseContentRange(const std::string& value, std::int64_t& first, std::int64_t& length) {
+  if (!value.starts_with("bytes ")) return false;
+  const std::size_t dash = value.find('-', 6), slash = value.find('/', 6);
+  if (dash == std::string::npos || slash == std::string::npos || dash > slash) return false;
+  try {
+    std::size_t used = 0;
+    first = std::stoll(value.substr(6, dash - 6), &used);
+    if (used != dash - 6 || first < 0) return false;
+    const std::string whole = value.substr(slash + 1);
+    if (whole == "*") {
+      length = -1;
+      return true;
+    }
+    length = std::stoll(whole, &used);
+    return used == whole.size() && length > first;
+  } catch (...) {
+    return false;
+  }
+}
+
+struct BodyTooLong {};
+
+// Appends the body to the item's partial file, refusing bytes beyond what
+// was announced: a server must not fill the disk.
+class PartialSink : public DownloadSink {
+ public:
+  PartialSink(AtomicFileWriter& writer, std::int64_t limit) : writer_(writer), limit_(limit) {}
+  void Add(const std::uint8_t* data, std::size_t size) override {
+    if (limit_ >= 0 && writer_.size() + size > static_cast<std::uint64_t>(limit_)) throw BodyTooLong{};
+    writer_.Write(data, size);
+  }
+
+ private:
+  AtomicFileWriter& writer_;
+  std::int64_t limit_;
+};
+
+bool Transient(const FetchResult& r) {
+  switch (r.failure) {
+    case FetchFailure::kNoConnection:
+    case FetchFailure::kConnection:
+    case FetchFailure::kTimeout:
+    case FetchFailure::kIncomplete:
+      return true;
+    case FetchFailure::kStatus:
+      return r.status >= 500 && r.status <= 599;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::string FetchFailureText(const FetchResult& r) {
+  switch (r.failure) {
+    case FetchFailure::kNone:
+      return {};
+    case FetchFailure::kStatus:
+      return "HTTP " + std::to_string(r.status);
+    case FetchFailure::kTimeout:
+      return "连接超时";
+    case FetchFailure::kTooLong:
+      return "文件过大";
+    case FetchFailure::kFile:
+      return "无法写入文件";
+    case FetchFailure::kCancelled:
+      return "已取消";
+    case FetchFailure::kNoConnection:
+      return "无法连接";
+    case FetchFailure::kUnsafeName:
+      return "名称不安全";
+    case FetchFailure::kConnection:
+    case FetchFailure::kIncomplete:
+      break;
+  }
+  return "连接中断";
+}
+
+UpdateDownloader::UpdateDownloader(HttpClient& client, const CancelToken& cancel, UpdateProgress& progress,
+                                   std::string patch_folder, FetchPolicy policy)
+    : client_(client),
+      cancel_(cancel),
+      progress_(progress),
+      patch_folder_(std::move(patch_folder)),
+      policy_(std::move(policy)) {}
+
+std::string UpdateDownloader::ItemPath(const std::string& name) const { return JoinPath(patch_folder_, name); }
+
+bool UpdateDownloader::IsPartOfItem(const std::string& file_name, const std::string& item) {
+  return file_name == item + kPartial || file_name == item + kNote;
+}
+
+std::int64_t UpdateDownloader::GetRemoteFileSize(const std::string& url, const std::string& FileName) {
+  try {
+    const HttpHeadResult head = client_.Head(url + FileName);
+    return head.status == 200 ? head.content_length : 0;
+  } catch (const HttpError&) {
+    cancel_.ThrowIfCancelled();
+    // The size only feeds the display; the download tells what is wrong.
+    return 0;
+  }
+}
+
+bool UpdateDownloader::DownloadFile(const std::string& url, const std::string& SaveFile, std::int64_t size) {
+  last_ = {};
+  // The plan has refused such names already; a name is joined onto the
+  // Patch folder here, so the rule is asked once more.
+  if (!IsSafeName(SaveFile, NameKind::kFileName)) {
+    last_.failure = FetchFailure::kUnsafeName;
+    progress_.EndItem();
+    return false;
+  }
+  // An older complete copy is never taken for this run's item.
+  RemoveFile(ItemPath(SaveFile));
+  if (!progress_.BeginItem(size)) {
+    last_.failure = FetchFailure::kCancelled;
+  } else {
+    for (std::size_t attempt = 0;; ++attempt) {
+      last_ = Attempt(url, SaveFile, size);
+      if (cancel_.Cancelled()) last_.failure = FetchFailure::kCancelled;
+      if (last_.ok() || !Transient(last_) || attempt >= policy_.retry_pauses.size()) break;
+      if (cancel_.WaitFor(policy_.retry_pauses[attempt])) {
+        last_.failure = FetchFailure::kCancelled;
+        break;
+      }
+    }
+    if (last_.ok() && !progress_.Completed()) last_.failure = FetchFailure::kCancelled;
+  }
+  progress_.EndItem();
+  return last_.ok();
+}
+
+FetchResult UpdateDownloader::Attempt(const std::string& url, const std::string& name, std::int64_t size) {
+  const std::string address = url + name;
+  const std::string target = ItemPath(name);
+  const std::string partial = target + kPartial;
+  const std::string note_path = target + kNote;
+  auto discard = [&] {
+    RemoveFile(partial);
+    RemoveFile(note_path);
+  };
+
+  std::int64_t offset = 0;
+  const std::optional<PartialNote> note = ReadNote(note_path);
+  if (note && note->url == address && !note->validator.empty()) {
+    if (const auto have = FileSize(partial)) offset = static_cast<std::int64_t>(*have);
+    if (note->length >= 0 && offset >= note->length) offset = 0;
+  }
+  HttpHeaders headers = {{"Connection", "keep-alive"}};
+  if (offset > 0) {
+    headers.emplace_back("Range", "bytes=" + std::to_string(offset) + "-");
+    headers.emplace_back("If-Range", note->validator);
+  }
+
+  FetchResult r;
+  try {
+    HttpClient::Response response = client_.Get(address, headers);
+    r.status = response.status();
+    std::int64_t keep = 0;
+    std::int64_t length = response.content_length();
+    if (r.status == 206) {
+      std::int64_t first = 0, whole = -1;
+      if (offset == 0 || !ParseContentRange(response.Header("Content-Range"), first, whole) || first != offset) {
+        // Not the part asked for: start again from nothing.
+        discard();
+        r.failure = FetchFailure::kIncomplete;
+        r.detail = "unexpected range " + response.Header("Content-Range");
+        return r;
+      }
+      keep = offset;
+      length = whole >= 0 ? whole : (length >= 0 ? offset + length : -1);
+    } else if (r.status == 416) {
+      // The kept bytes do not fit the item any more.
+      discard();
+      r.failure = FetchFailure::kIncomplete;
+      return r;
+    } else if (r.status < 200 || r.status > 299) {
+      if (r.status < 500) discard();
+      r.failure = FetchFailure::kStatus;
+      return r;
+    }
+
+    // Only what a validator identifies can be resumed; anything else is
+    // written under a temporary name that goes with a failure.
+    std::string validator = Validator(response);
+    // A 206 answered our If-Range, so the validator it matched still holds.
+    if (validator.empty() && keep > 0) validator = note->validator;
+    std::optional<AtomicFileWriter> kept;
+    if (validator.empty()) {
+      discard();
+      kept.emplace(target);
+    } else {
+      WriteNote(note_path, PartialNote{address, validator, length});
+      kept.emplace(AtomicFileWriter::Resume(target, partial, static_cast<std::uint64_t>(keep)));
+    }
+    AtomicFileWriter& writer = *kept;
+    // An unannounced length is bounded by what the size request said.
+    PartialSink sink(writer, length >= 0 ? length : (size > 0 ? size : -1));
+    const HttpBodyResult body = response.ReadBody(sink, [&](std::int64_t, std::int64_t received, bool& abort) {
+      if (!progress_.Receive(length, keep + received, false)) abort = true;
+    });
+    if (body.aborted) {
+      r.failure = FetchFailure::kCancelled;
+      return r;
+    }
+    if (!body.complete || (length >= 0 && static_cast<std::int64_t>(writer.size()) != length)) {
+      writer.Finish();
+      r.failure = FetchFailure::kIncomplete;
+      return r;
+    }
+    if (!progress_.Receive(length, static_cast<std::int64_t>(writer.size()), true)) {
+      r.failure = FetchFailure::kCancelled;
+      return r;
+    }
+    writer.Commit();
+    RemoveFile(note_path);
+  } catch (const BodyTooLong&) {
+    discard();
+    r.failure = FetchFailure::kTooLong;
+  } catch (const HttpError& e) {
+    r.failure = e.TimedOut() ? FetchFailure::kTimeout : FetchFailure::kConnection;
+    if (e.code() == ERROR_WINHTTP_CANNOT_CONNECT || e.code() == ERROR_WINHTTP_NAME_NOT_RESOLVED)
+      r.failure = FetchFailure::kNoConnection;
+    if (e.Cancelled()) r.failure = FetchFailure::kCancelled;
+    r.detail = e.what();
+  } catch (const CancelledError&) {
+    r.failure = FetchFailure::kCancelled;
+  } catch (const Error& e) {
+    r.failure = FetchFailure::kFile;
+    r.detail = e.what();
+  }
+  return r;
 }
 
 }  // namespace lk

@@ -1,112 +1,92 @@
 #pragma once
-// The download part of the update run: item sizes, item downloads into the
-// Patch folder, and the progress globals the main window's display reads.
-// Runs on the update worker; every change of the display is handed to the
-// UI thread, the worker waiting for it.
-#include <atomic>
+// Fetching single update items into the Patch folder: the size request, and
+// the download with its progress display, resumption and retries.
+//
+// A cut download keeps its partial file "<item>.lkpart" beside a note
+// "<item>.lkinfo" (address, validator, length). The next attempt, in this
+// run or a later one, asks only for the missing bytes with a Range request
+// that If-Range makes conditional on the validator (the ETag, else
+// Last-Modified): a server that ignores the range, or an item that changed,
+// answers with the whole body, which replaces the partial file. Transient
+// failures (no connection, a reset, a timeout, a 5xx answer, a body shorter
+// than announced) are retried after growing pauses; a 4xx answer is final.
+#include <chrono>
 #include <cstdint>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <string>
+#include <vector>
 
-#include "core/progress_text.h"
+#include "launcher/update_progress.h"
+#include "platform/cancel_token.h"
 #include "platform/http_client.h"
-#include "platform/ui_dispatch.h"
 
 namespace lk {
 
-// Monotonic millisecond stopwatch, readable from any thread.
-class Stopwatch {
- public:
-  void Start();  // anew from zero
-  void Stop();   // the reading stays where it stopped
-  std::int64_t ElapsedMs() const;
-  bool Running() const { return running_.load(); }
-
- private:
-  std::atomic<std::uint64_t> start_{0};
-  std::atomic<std::uint64_t> stopped_at_{0};
-  std::atomic<bool> running_{false};
+struct FetchPolicy {
+  HttpOptions http;
+  // The pause before each further attempt; their number is the number of
+  // retries.
+  std::vector<std::chrono::milliseconds> retry_pauses{std::chrono::milliseconds(1000),
+                                                      std::chrono::milliseconds(3000),
+                                                      std::chrono::milliseconds(9000)};
 };
 
-// Progress globals of the update run. The worker writes the byte counts
-// only while no transfer of its own runs; the UI thread reads them in the
-// progress callbacks.
-extern std::atomic<std::int64_t> UpdateTotalBytes;
-extern std::atomic<std::int64_t> UpdateDoneBytes;
-extern Stopwatch UpdateStopwatch;
-// System tick count of the last refresh of the byte label and the item
-// percentage; 0 at start.
-extern std::atomic<std::uint32_t> LabelRefreshTick;
-// Nonzero from the start of a transfer until its completion notice.
-extern std::atomic<std::int32_t> DownloadBusy;
+enum class FetchFailure {
+  kNone,
+  kStatus,      // an answer other than 2xx
+  kNoConnection,  // no connection to the server
+  kConnection,  // the connection broke, or no answer came
+  kTimeout,     // no byte within the idle timeout
+  kIncomplete,  // the body ended before its announced length
+  kTooLong,     // more bytes than the size request or the answer announced
+  kFile,        // the Patch folder could not be written
+  kUnsafeName,  // an item name that would leave the Patch folder
+  kCancelled,   // the window closed
+};
 
-// HEAD of url + FileName (plainly joined) with a fresh client. Status 200:
-// the Content-Length, or -1 without one; any other status: 0. Throws
-// HttpError when no response comes.
-std::int64_t GetRemoteFileSize(const std::string& url, const std::string& FileName);
+struct FetchResult {
+  FetchFailure failure = FetchFailure::kNone;
+  int status = 0;          // the last HTTP status seen
+  std::string detail;      // the system's text, for diagnostics
+  bool ok() const { return failure == FetchFailure::kNone; }
+};
 
-// Downloads single items into the Patch folder with the progress display.
-// One per update run; owned by the main window.
+// The short reason a status line shows: "HTTP 404", "无法连接", "连接中断",
+// "连接超时", "无法写入文件", "文件过大", "名称不安全".
+std::string FetchFailureText(const FetchResult& result);
+
 class UpdateDownloader {
  public:
-  // patch_folder: the launcher folder + "Patch" (with or without a trailing
-  // separator). display is called on the UI thread only.
-  UpdateDownloader(UiDispatcher& ui, ProgressDisplay& display, std::string patch_folder);
+  // client is the run's (its connections are kept alive between items);
+  // cancel aborts it. patch_folder: the launcher folder + "Patch".
+  UpdateDownloader(HttpClient& client, const CancelToken& cancel, UpdateProgress& progress,
+                   std::string patch_folder, FetchPolicy policy = {});
 
-  // Runs fn on the UI thread and waits for it, as UiDispatcher::Invoke with
-  // a cancel flag does; false when fn was not run. The update run passes
-  // its own, which refuses every hand-over once the window has closed, so
-  // a transfer still ending never reaches a released dispatcher.
-  using HandOver = std::function<bool(const std::function<void()>& fn, const std::atomic<bool>& cancel)>;
-  UpdateDownloader(HandOver hand_over, ProgressDisplay& display, std::string patch_folder);
-  ~UpdateDownloader();
-  UpdateDownloader(const UpdateDownloader&) = delete;
-  UpdateDownloader& operator=(const UpdateDownloader&) = delete;
-
-  // Downloads url + SaveFile into the Patch folder under the name SaveFile.
-  // True only when a 2xx response delivered its whole body and the file
-  // lies complete under that name; otherwise false and no file of that name
-  // is left. An error of the size request propagates.
-  bool DownloadFile(const std::string& url, const std::string& SaveFile);
-
-  // GetRemoteFileSize (a fresh client each time) that Cancel can end: the
-  // update run's size pass uses it, so closing the window never waits for
-  // a server that does not answer.
+  // HEAD of url + FileName (plainly joined). Status 200: the
+  // Content-Length, or -1 without one; any other status, and no answer: 0
+  // (the download itself then decides). Cancelled: throws CancelledError.
   std::int64_t GetRemoteFileSize(const std::string& url, const std::string& FileName);
 
-  // From any thread (the window closing): ends a running size request or
-  // transfer promptly and makes every later one fail at once (a size
-  // request then raises HttpError, which ends the update run).
-  void Cancel();
+  // Downloads url + SaveFile into the Patch folder under the name SaveFile,
+  // with the progress display. size is what GetRemoteFileSize gave. True
+  // only when a 2xx answer delivered the whole body and the file lies
+  // complete under that name; last() then tells why not.
+  bool DownloadFile(const std::string& url, const std::string& SaveFile, std::int64_t size);
+  const FetchResult& last() const { return last_; }
 
-  const DownloadProgress& progress() const { return progress_; }
-
-  // The item's path in the Patch folder.
-  std::string ItemPath(const std::string& FileName) const;
+  std::string ItemPath(const std::string& name) const;
+  // Whether file_name, in the Patch folder, belongs to the item: the
+  // partial file or its note.
+  static bool IsPartOfItem(const std::string& file_name, const std::string& item);
 
  private:
-  void DownloadFileWithProgress(const std::string& url, const std::string& FileName);
-  bool Transfer(HttpClient& client, const std::string& url, const std::string& FileName);
-  // On the UI thread.
-  void DownloadReceiveData(std::int64_t AContentLength, std::int64_t AReadCount, bool& AAbort);
-  void DownloadRequestCompleted();
+  FetchResult Attempt(const std::string& url, const std::string& name, std::int64_t size);
 
-  class ClientScope;
-  struct SystemClock : ProgressClock {
-    std::int64_t StopwatchMs() override;
-    std::uint32_t TickCount() override;
-  };
-
-  HandOver hand_over_;
-  SystemClock clock_;
-  DownloadProgress progress_;
+  HttpClient& client_;
+  const CancelToken& cancel_;
+  UpdateProgress& progress_;
   std::string patch_folder_;
-  std::atomic<bool> cancel_{false};
-  bool succeeded_ = false;
-  std::mutex client_mutex_;
-  HttpClient* client_ = nullptr;  // the running download's client, for Cancel
+  FetchPolicy policy_;
+  FetchResult last_;
 };
 
 }  // namespace lk

@@ -12,7 +12,11 @@ namespace lk {
 // What the patch work does to the world; the tests swap in their own.
 struct PatchActions {
   std::function<void(const std::string& name, const std::string& folder)> killProcessByName;
-  std::function<void(const std::string& archive, const std::string& folder)> extractPackage;
+  // launcherDigest: what the unpacked launcher (named launcherName) must
+  // hash to; empty when the launcher that started the patcher gave none.
+  std::function<void(const std::string& archive, const std::string& folder, const std::string& launcherName,
+                     const std::string& launcherDigest)>
+      extractPackage;
   std::function<void(const std::string& folder)> removeDirIfEmpty;
   std::function<void(DWORD ms)> sleep;
   std::function<void(HWND owner, const std::string& path)> open;
@@ -38,6 +42,8 @@ class TForm3 {
   std::string FPatchFrom;
   std::string FZipPath;
   std::string openPatch;
+  // The fourth argument, when given: the digest of the new launcher.
+  std::string FLauncherDigest;
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

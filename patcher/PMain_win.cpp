@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/update_files.h"
+#include "platform/files.h"
 #include "patcher/KillProcessByName.h"
 #include "platform/text.h"
 
@@ -47,10 +48,17 @@ PatchActions DefaultPatchActions() {
   a.killProcessByName = [](const std::string& name, const std::string& folder) {
     KillProcessByName(name, folder);
   };
-  a.extractPackage = [](const std::string& archive, const std::string& folder) {
+  a.extractPackage = [](const std::string& archive, const std::string& folder, const std::string& launcherName,
+                        const std::string& launcherDigest) {
+    ExtractOptions options;
     // The ended launcher's exe may stay locked for a moment after its
     // process has gone: keep trying to replace it for up to 10 s.
-    ExtractPackage(archive, folder, 10000);
+    options.renameRetryMs = 10000;
+    // Nothing replaces the running launcher unless it is the published one.
+    if (!launcherDigest.empty()) options.expected = {{launcherName, launcherDigest}};
+    // The launcher's next update run tidies after a kill in the middle.
+    if (IsDirectory(folder + "Patch")) options.journal = UnpackJournalPath(folder);
+    ExtractPackage(archive, folder, options);
   };
   a.removeDirIfEmpty = [](const std::string& folder) { RemoveDirIfEmpty(folder); };
   a.sleep = [](DWORD ms) { Sleep(ms); };
@@ -110,6 +118,11 @@ bool TForm3::FormCreate() {
   FPatchFrom = args_[0];
   FZipPath = args_[1];
   openPatch = args_[2];
+  // A fourth argument that is a digest text is the new launcher's digest;
+  // anything else there is ignored, as further arguments always were.
+  if (args_.size() > 3 && args_[3].size() == 64 &&
+      args_[3].find_first_not_of("0123456789abcdef") == std::string::npos)
+    FLauncherDigest = args_[3];
   // The work runs on its own thread; the window stays responsive and shows
   // each step's text.
   std::thread([this] { PatchWork(); }).detach();
@@ -124,7 +137,7 @@ void TForm3::PatchWork() {
   // The backslash and n are two literal characters of this text.
   SetLabelFromWorker("正在解压文件 " + FZipPath + "...\\n" + "启动" + openPatch);
   try {
-    actions_.extractPackage(FZipPath, folder);
+    actions_.extractPackage(FZipPath, folder, FPatchFrom, FLauncherDigest);
   } catch (const std::exception& e) {
     // A failed unpack must not leave the player without a launcher: say
     // what went wrong, then start whatever launcher is in place.

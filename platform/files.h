@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace lk {
 
@@ -55,12 +57,19 @@ class OutFile {
   OutFile(const OutFile&) = delete;
   OutFile& operator=(const OutFile&) = delete;
 
+  // An existing file (or a new one) cut to keep bytes, for writing on at
+  // its end: a download that resumes.
+  static OutFile Resume(const std::string& path, std::uint64_t keep);
+
   void Write(const std::uint8_t* data, std::size_t n);
+  // Makes what was written durable (FlushFileBuffers, fsync).
+  void Flush();
   // Closes the file; throws when the system reports a failure.
   void Close();
 
  private:
   struct Impl;
+  explicit OutFile(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
 
@@ -79,6 +88,62 @@ bool RemoveEmptyDirectory(const std::string& path) noexcept;
 // True when the folder holds any entry at all, hidden and system entries
 // included; false for an empty or missing folder.
 bool DirectoryHasEntries(const std::string& path);
+
+// The size of a regular file; nothing when it is missing or a folder.
+std::optional<std::uint64_t> FileSize(const std::string& path);
+// The names of the regular files directly inside folder (not of its
+// subfolders); empty for a missing folder.
+std::vector<std::string> ListFiles(const std::string& folder);
+
+// Writes a file so that no reader, and no crash or kill, ever sees it half
+// written: the bytes go to a temporary file beside the target (same folder,
+// so the rename never crosses volumes), are flushed, and only Commit
+// renames the temporary over the target. A writer that is destroyed
+// without Commit removes its temporary, unless it was opened to resume,
+// whose partial file is kept for the next attempt.
+class AtomicFileWriter {
+ public:
+  // A fresh temporary "<target>.lk-part<n>".
+  explicit AtomicFileWriter(std::string target);
+  // The temporary is partial (kept between attempts), cut to keep bytes.
+  static AtomicFileWriter Resume(std::string target, std::string partial, std::uint64_t keep);
+  ~AtomicFileWriter();
+  AtomicFileWriter(AtomicFileWriter&&) noexcept;
+  AtomicFileWriter& operator=(AtomicFileWriter&&) = delete;
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  void Write(const std::uint8_t* data, std::size_t n);
+  // Bytes in the temporary, those kept from an earlier attempt included.
+  std::uint64_t size() const { return size_; }
+  const std::string& target() const { return target_; }
+  const std::string& temporary() const { return temp_; }
+
+  // Flushes and closes the temporary; it stays until Commit or destruction.
+  // Lets a caller check many files before it replaces any.
+  void Finish();
+  // Finish, then rename over the target. While the rename fails and
+  // retryMs is left, tries again (a program may still hold the target for
+  // a moment after it ended).
+  void Commit(int retryMs = 0);
+  // Removes the temporary now, a resumable one too.
+  void Discard() noexcept;
+
+ private:
+  AtomicFileWriter(std::string target, std::string temp, bool keep_on_failure);
+  std::string target_, temp_;
+  std::optional<OutFile> file_;
+  std::uint64_t size_ = 0;
+  bool keep_on_failure_ = false;
+  bool done_ = false;
+};
+
+// The pattern of AtomicFileWriter's temporaries, for tidying after a kill:
+// "<name>.lk-part" and decimal digits.
+bool IsAtomicWriterTemporary(const std::string& file_name);
+
+// Writes bytes to path through AtomicFileWriter.
+void WriteFileAtomically(const std::string& path, const std::string& bytes);
 
 // The whole file, read through InFile (others may read it meanwhile, not
 // write); throws Error when it cannot be opened or read.

@@ -82,6 +82,19 @@ OutFile::OutFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
   impl_->fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (impl_->fd < 0) Fail(path, "cannot create", errno);
 }
+OutFile::OutFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+OutFile OutFile::Resume(const std::string& path, std::uint64_t keep) {
+  auto impl = std::make_unique<Impl>();
+  impl->path = path;
+  impl->fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (impl->fd < 0) Fail(path, "cannot open", errno);
+  if (::ftruncate(impl->fd, static_cast<off_t>(keep)) != 0 ||
+      ::lseek(impl->fd, static_cast<off_t>(keep), SEEK_SET) < 0)
+    Fail(path, "cannot write", errno);
+  return OutFile(std::move(impl));
+}
+
 OutFile::~OutFile() = default;
 OutFile::OutFile(OutFile&&) noexcept = default;
 OutFile& OutFile::operator=(OutFile&&) noexcept = default;
@@ -98,11 +111,29 @@ void OutFile::Write(const std::uint8_t* data, std::size_t n) {
   }
 }
 
+void OutFile::Flush() {
+  if (impl_->fd >= 0 && ::fsync(impl_->fd) != 0) Fail(impl_->path, "cannot write", errno);
+}
+
 void OutFile::Close() {
   if (impl_->fd < 0) return;
   const int fd = impl_->fd;
   impl_->fd = -1;
   if (::close(fd) != 0) Fail(impl_->path, "cannot write", errno);
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::vector<std::string> ListFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file(ec)) names.push_back(it->path().filename().string());
+  return names;
 }
 
 bool PathExists(const std::string& path) {

@@ -78,6 +78,21 @@ OutFile::OutFile(const std::string& path) : impl_(std::make_unique<Impl>()) {
       CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!impl_->file) Fail(path, "cannot create", GetLastError());
 }
+OutFile::OutFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+OutFile OutFile::Resume(const std::string& path, std::uint64_t keep) {
+  auto impl = std::make_unique<Impl>();
+  impl->path = path;
+  impl->file.reset(
+      CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!impl->file) Fail(path, "cannot open", GetLastError());
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(keep);
+  if (!SetFilePointerEx(impl->file.get(), at, nullptr, FILE_BEGIN) || !SetEndOfFile(impl->file.get()))
+    Fail(path, "cannot write", GetLastError());
+  return OutFile(std::move(impl));
+}
+
 OutFile::~OutFile() = default;
 OutFile::OutFile(OutFile&&) noexcept = default;
 OutFile& OutFile::operator=(OutFile&&) noexcept = default;
@@ -93,11 +108,35 @@ void OutFile::Write(const std::uint8_t* data, std::size_t n) {
   }
 }
 
+void OutFile::Flush() {
+  if (impl_->file && !FlushFileBuffers(impl_->file.get())) Fail(impl_->path, "cannot write", GetLastError());
+}
+
 void OutFile::Close() {
   HANDLE h = impl_->file.get();
   if (!h) return;
   // CloseHandle reports little; the last write error shows up in the writes.
   impl_->file.reset();
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileExW(Wide(JoinPath(folder, "*")).c_str(), FindExInfoBasic, &found,
+                              FindExSearchNameMatch, nullptr, 0);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  UniqueAny<HANDLE, FindCloseFn> find(h);
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(Narrow(found.cFileName));
+  } while (FindNextFileW(find.get(), &found));
+  return names;
 }
 
 bool PathExists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }

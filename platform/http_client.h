@@ -3,6 +3,7 @@
 // whose body is read as a stream into a sink. The client only transports;
 // what happens to the bytes is the sink's business.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,9 +20,6 @@ namespace lk {
 class DownloadSink {
  public:
   virtual ~DownloadSink() = default;
-  // The announced length, or -1 when the response announces none; called
-  // once before the first Add.
-  virtual void SetLength(std::int64_t length) = 0;
   // A piece of the body. May throw to end the transfer.
   virtual void Add(const std::uint8_t* data, std::size_t size) = 0;
 };
@@ -48,21 +46,33 @@ struct HttpBodyResult {
 using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
 
 // Raised when a request gets no response (refused connection, bad address,
-// broken transfer); what() is the system's error text.
+// broken transfer, no byte within the idle timeout); what() is the
+// system's error text.
 class HttpError : public Error {
  public:
   HttpError(const std::string& text, unsigned long code) : Error(text), code_(code) {}
   unsigned long code() const { return code_; }
+  // No byte came within the client's idle timeout.
+  bool TimedOut() const;
+  // The client was aborted.
+  bool Cancelled() const;
 
  private:
   unsigned long code_;
 };
 
+struct HttpOptions {
+  // Connecting, and every wait for response bytes, ends with a timed-out
+  // HttpError after this long without progress, so a server that accepts
+  // and never answers cannot hold a caller for ever.
+  std::chrono::milliseconds idle_timeout{30000};
+};
+
 class HttpClient {
  public:
-  // The system's default settings: no timeout, proxy or redirect setting
-  // of our own.
-  HttpClient();
+  // The system's proxy and redirect settings. One client keeps its
+  // connections alive between requests to the same server.
+  explicit HttpClient(HttpOptions options = {});
   ~HttpClient();
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
@@ -79,6 +89,9 @@ class HttpClient {
     int status() const { return status_; }
     // -1 when the response announces no length.
     std::int64_t content_length() const { return content_length_; }
+    // A response header's value ("ETag", "Last-Modified", "Content-Range");
+    // empty when absent.
+    std::string Header(const std::string& name) const;
 
     // Reads the body into sink, calling progress after every piece. A read
     // error after the first byte is an HttpError; a short body is reported

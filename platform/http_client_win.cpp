@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 
@@ -43,6 +44,7 @@ std::string WinHttpErrorText(DWORD code) {
 }
 
 [[noreturn]] void Throw(DWORD code) { throw HttpError(WinHttpErrorText(code), code); }
+[[noreturn]] void ThrowTimedOut() { Throw(ERROR_WINHTTP_TIMEOUT); }
 [[noreturn]] void ThrowLastHttpError() { Throw(GetLastError()); }
 [[noreturn]] void ThrowCancelled() { Throw(ERROR_WINHTTP_OPERATION_CANCELLED); }
 
@@ -153,6 +155,7 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, D
 }  // namespace
 
 struct HttpClient::Impl {
+  HttpOptions options;
   UniqueInternet session;
   UniqueHandle abort_event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   std::mutex mutex;
@@ -208,10 +211,18 @@ struct HttpClient::Impl {
   }
 
   // Waits for the operation just started on r. False when the client was
-  // aborted first; an error completion throws.
+  // aborted first; an error completion throws, and so does an operation
+  // that has not completed within the idle timeout (the request is closed
+  // then, which ends what WinHTTP still does for it).
   bool Wait(Response::Request& r) {
     HANDLE handles[2] = {r.completed.get(), abort_event.get()};
-    const DWORD w = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    const auto timeout = options.idle_timeout.count();
+    const DWORD w = WaitForMultipleObjects(2, handles, FALSE,
+                                           timeout <= 0 ? INFINITE : static_cast<DWORD>(timeout));
+    if (w == WAIT_TIMEOUT) {
+      r.Close();
+      ThrowTimedOut();
+    }
     if (w != WAIT_OBJECT_0) return false;
     if (r.status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR) Throw(r.error);
     return true;
@@ -229,7 +240,13 @@ struct HttpClient::Impl {
   }
 };
 
-HttpClient::HttpClient() : impl_(std::make_unique<Impl>()) {
+// Wine's WinHTTP reports its own receive timeout with the socket's code,
+// WSAETIMEDOUT (10060).
+bool HttpError::TimedOut() const { return code_ == ERROR_WINHTTP_TIMEOUT || code_ == 10060; }
+bool HttpError::Cancelled() const { return code_ == ERROR_WINHTTP_OPERATION_CANCELLED; }
+
+HttpClient::HttpClient(HttpOptions options) : impl_(std::make_unique<Impl>()) {
+  impl_->options = options;
   if (!impl_->abort_event) ThrowLastHttpError();
   impl_->session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                    WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
@@ -242,6 +259,13 @@ HttpClient::HttpClient() : impl_(std::make_unique<Impl>()) {
                         sizeof(protocols))) {
     protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
     WinHttpSetOption(impl_->session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
+  }
+  // The system's own waits are a second bound, later than ours: ours ends
+  // a stalled operation with a timeout the caller can tell from a cut
+  // connection (Wine ends a read that timed out as if the body had ended).
+  if (options.idle_timeout.count() > 0) {
+    const int t = static_cast<int>(std::min<std::int64_t>(options.idle_timeout.count(), INT32_MAX / 2) * 2);
+    WinHttpSetTimeouts(impl_->session.get(), t, t, t, t);
   }
   if (WinHttpSetStatusCallback(impl_->session.get(), &OnStatus,
                                WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
@@ -300,6 +324,20 @@ void HttpClient::Abort() {
   if (request) request->Close();
 }
 
+std::string HttpClient::Response::Header(const std::string& name) const {
+  const std::wstring wname = Wide(name);
+  DWORD size = 0;
+  WinHttpQueryHeaders(request_->request, WINHTTP_QUERY_CUSTOM, wname.c_str(), WINHTTP_NO_OUTPUT_BUFFER, &size,
+                      WINHTTP_NO_HEADER_INDEX);
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return std::string();
+  std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+  if (!WinHttpQueryHeaders(request_->request, WINHTTP_QUERY_CUSTOM, wname.c_str(), value.data(), &size,
+                           WINHTTP_NO_HEADER_INDEX))
+    return std::string();
+  value.resize(size / sizeof(wchar_t));
+  return Narrow(value);
+}
+
 HttpClient::Response::Response(HttpClient& client, std::shared_ptr<Request> request, int status,
                                std::int64_t length)
     : client_(&client), request_(std::move(request)), status_(status), content_length_(length) {}
@@ -320,7 +358,6 @@ HttpBodyResult HttpClient::Response::ReadBody(DownloadSink& sink, const HttpProg
   HttpBodyResult result;
   Request& r = *request_;
   Impl& impl = *client_->impl_;
-  sink.SetLength(content_length_);
   // The buffer belongs to the request's shared state: after an abort a read
   // still under way may fill it.
   r.buffer.resize(kPieceSize);

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/cancel_token.h"
+
 namespace lk {
 
 class UiDispatcher {
@@ -31,10 +33,10 @@ class UiDispatcher {
   // or gets shut down before fn started.
   bool Invoke(const std::function<void()>& fn);
 
-  // As Invoke, but also returns false at once when *cancel becomes true
+  // As Invoke, but also returns false at once when cancel is cancelled
   // while fn waits in the queue; fn then never runs. Once fn has started it
   // is waited for, so nothing it refers to goes away under it.
-  bool Invoke(const std::function<void()>& fn, const std::atomic<bool>& cancel);
+  bool Invoke(const std::function<void()>& fn, const CancelToken& cancel);
 
   // Refuses further closures, destroys queued ones without running them,
   // wakes every waiting Invoke and destroys the window. Call on the UI
@@ -49,6 +51,7 @@ class UiDispatcher {
   void SetErrorHandler(std::function<void(const std::string&)> handler);
 
  private:
+  bool Invoke(const std::function<void()>& fn, const CancelToken* cancel);
   struct Impl;
   std::unique_ptr<Impl> impl_;
   std::atomic<bool> shut_down_{false};

@@ -58,6 +58,8 @@ struct UiDispatcher::Impl {
   // Held while a closure is posted, so Shutdown cannot slip in between the
   // check and PostMessageW and leave a closure nobody frees.
   std::mutex post_mutex;
+  // Cancelled by Shutdown: wakes every waiting Invoke.
+  CancelToken shutdown;
   std::function<void(const std::string&)> error_handler;
   const std::atomic<bool>* shut_down = nullptr;
 
@@ -145,33 +147,38 @@ bool UiDispatcher::Post(std::function<void()> fn) {
   return true;
 }
 
-bool UiDispatcher::Invoke(const std::function<void()>& fn) {
-  static const std::atomic<bool> never{false};
-  return Invoke(fn, never);
-}
+bool UiDispatcher::Invoke(const std::function<void()>& fn) { return Invoke(fn, nullptr); }
 
-bool UiDispatcher::Invoke(const std::function<void()>& fn, const std::atomic<bool>& cancel) {
+bool UiDispatcher::Invoke(const std::function<void()>& fn, const CancelToken& cancel) { return Invoke(fn, &cancel); }
+
+bool UiDispatcher::Invoke(const std::function<void()>& fn, const CancelToken* cancel) {
   if (!fn) return false;
+  auto cancelled = [&] { return shut_down_.load() || (cancel && cancel->Cancelled()); };
   if (OnUiThread()) {
-    if (shut_down_.load() || cancel.load()) return false;
+    if (cancelled()) return false;
     fn();
     return true;
   }
-  if (cancel.load() || shut_down_.load()) return false;
+  if (cancelled()) return false;
   auto call = std::make_shared<InvokeCall>();
   call->fn = &fn;
+  // A cancel or a shutdown wakes the waiter; it then gives up unless the
+  // closure has already started.
+  auto wake = [call] {
+    std::lock_guard lock(call->mutex);
+    call->done.notify_all();
+  };
+  CancelToken::Registration on_cancel, on_shutdown = impl_->shutdown.OnCancel(wake);
+  if (cancel) on_cancel = cancel->OnCancel(wake);
   if (!Post([call] { RunCall(call); })) return false;
 
   std::unique_lock lock(call->mutex);
-  for (;;) {
-    if (call->state == InvokeCall::State::Done) break;
-    if (call->state == InvokeCall::State::Pending && (cancel.load() || shut_down_.load())) {
-      call->state = InvokeCall::State::Abandoned;
-      return false;
-    }
-    // The cancel flag is a plain atomic, so it is looked at regularly; a
-    // completed call wakes the waiter at once.
-    call->done.wait_for(lock, std::chrono::milliseconds(10));
+  call->done.wait(lock, [&] {
+    return call->state == InvokeCall::State::Done || (call->state == InvokeCall::State::Pending && cancelled());
+  });
+  if (call->state != InvokeCall::State::Done) {
+    call->state = InvokeCall::State::Abandoned;
+    return false;
   }
   if (call->error) std::rethrow_exception(call->error);
   return true;
@@ -182,6 +189,7 @@ void UiDispatcher::Shutdown() {
     std::lock_guard lock(impl_->post_mutex);
     shut_down_.store(true);
   }
+  impl_->shutdown.Cancel();
   // Closures still queued are freed here without running; this sees only
   // the calling thread's queue, which is why Shutdown belongs on the UI
   // thread. Any that arrive later are ignored by the window procedure.

@@ -3,12 +3,11 @@
 // the manifest that the launcher's update run reads.
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <ostream>
 #include <system_error>
 
-#include "core/manifest.h"
-#include "core/zip_reader.h"
+#include "core/safe_names.h"
+#include "core/update_manifest.h"
 #include "core/zip_writer.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -58,16 +57,10 @@ struct ReleaseFile {
 };
 
 // A name the launcher can receive: it travels through the manifest (which
-// trims values) and an archive entry (which the launcher refuses when it is
-// unsafe), and lands on Windows.
+// trims values) and an archive entry, and lands on Windows, so it must pass
+// the launcher's own name rule unchanged.
 void CheckServable(const std::string& relative) {
-  if (!IsValidUtf8(relative)) throw Error("\"" + relative + "\": the name is not UTF-8 and cannot be served");
-  std::string why;
-  try {
-    if (SafeEntryPath(relative, '/') != relative) why = "it changes on the way";
-  } catch (const Error& e) {
-    why = e.what();
-  }
+  std::string why = NameProblem(relative, NameKind::kRelativePath);
   std::size_t start = 0;
   while (why.empty() && start <= relative.size()) {
     std::size_t stop = relative.find('/', start);
@@ -78,6 +71,8 @@ void CheckServable(const std::string& relative) {
     if (seg.find('\\') != std::string::npos) why = "\"\\\" separates folders on Windows";
     start = stop + 1;
   }
+  if (why.empty() && SafeRelativePath(relative, NameKind::kRelativePath, '/') != relative)
+    why = "it changes on the way";
   if (!why.empty()) throw Error("\"" + relative + "\" cannot be served: " + why);
 }
 
@@ -113,32 +108,22 @@ std::vector<ReleaseFile> ListRelease(const std::string& release, std::ostream& o
 // returns the SHA-256 text of exactly the bytes archived: the file as it
 // will lie after unpacking. Written under a temporary name, then renamed.
 std::string WriteItem(const std::string& source, const std::string& entry_name, const std::string& archive) {
-  const std::string temp = archive + ".lk-part";
-  RemoveFile(temp);
-  std::optional<OutFile> zip_file;
-  zip_file.emplace(temp);
-  try {
-    InFile in(source);
-    Sha256 hash;
-    ZipWriter writer([&](Bytes b) { zip_file->Write(b.data(), b.size()); });
-    writer.AddFile(
-        entry_name,
-        [&](std::uint8_t* buffer, std::size_t n) {
-          const std::size_t got = in.Read(buffer, n);
-          hash.Update(Bytes(buffer, got));
-          return got;
-        },
-        in.Size());
-    writer.Finish();
-    zip_file->Close();
-    MoveReplacing(temp, archive);
-    const Sha256Digest d = hash.Final();
-    return ToLowerHex(Bytes(d.data(), d.size()));
-  } catch (...) {
-    zip_file.reset();
-    RemoveFile(temp);
-    throw;
-  }
+  AtomicFileWriter zip_file(archive);
+  InFile in(source);
+  Sha256 hash;
+  ZipWriter writer([&](Bytes b) { zip_file.Write(b.data(), b.size()); });
+  writer.AddFile(
+      entry_name,
+      [&](std::uint8_t* buffer, std::size_t n) {
+        const std::size_t got = in.Read(buffer, n);
+        hash.Update(Bytes(buffer, got));
+        return got;
+      },
+      in.Size());
+  writer.Finish();
+  zip_file.Commit();
+  const Sha256Digest d = hash.Final();
+  return ToLowerHex(Bytes(d.data(), d.size()));
 }
 
 struct Options {
@@ -240,52 +225,37 @@ int RunPublish(const Args& args, std::ostream& out, std::ostream&) {
   CreateDirectories(o.site);
   auto source = [&](const ReleaseFile& f) { return FromFs(ToFs(o.release) / ToFs(f.relative)); };
 
-  // The manifest, CR LF lines, UTF-8 with its mark so the launcher reads
-  // the Chinese names as such.
-  std::string m = "\xEF\xBB\xBF[UpdateData]\r\n";
-  auto line = [&m](const std::string& key, const std::string& value) { m += key + "=" + value + "\r\n"; };
-  line("UpdateUrl", o.url);
-  if (!o.caption1.empty()) line("Remotebutton1", o.caption1);
-  if (!o.caption2.empty()) line("Remotebutton2", o.caption2);
-  if (!o.path1.empty()) line("remotePath1", o.path1);
-  if (!o.path2.empty()) line("remotePath2", o.path2);
-
-  line("LoginVerificationCode", WriteItem(source(launcher), launcher.name, JoinPath(o.site, "launcher.zip")));
-  line("LoginDownloadName", "launcher.zip");
-  line("LoginName", launcher.name);
+  UpdateManifest m;
+  m.UpdateUrl = o.url;
+  m.Remotebutton1 = o.caption1;
+  m.Remotebutton2 = o.caption2;
+  m.remotePath1 = o.path1;
+  m.remotePath2 = o.path2;
+  m.LoginVerificationCode = WriteItem(source(launcher), launcher.name, JoinPath(o.site, "launcher.zip"));
+  m.LoginDownloadName = "launcher.zip";
+  m.LoginName = launcher.name;
   std::size_t archives = 1;
   if (config) {
-    line("ConfigName", config->name);
-    line("ConfigVerificationCode", WriteItem(source(*config), config->name, JoinPath(o.site, "config.zip")));
-    line("ConfigDownloadName", "config.zip");
+    m.ConfigName = config->name;
+    m.ConfigVerificationCode = WriteItem(source(*config), config->name, JoinPath(o.site, "config.zip"));
+    m.ConfigDownloadName = "config.zip";
     ++archives;
   }
-  std::string sections;
-  std::size_t count = 0;
   for (const ReleaseFile& f : files) {
     if (&f == &launcher || &f == config) continue;
-    const std::string item = "file_" + std::to_string(count) + ".zip";
-    const std::string digest = WriteItem(source(f), f.name, JoinPath(o.site, item));
-    sections += "\r\n[File_" + std::to_string(count) + "]\r\n";
-    sections += "FileDir=" + FileDirOf(f) + "\r\n";
-    sections += "LocalName=" + f.name + "\r\n";
-    sections += "FileMd5=" + digest + "\r\n";
-    sections += "GrobalName=" + item + "\r\n";
-    ++count;
+    ManifestFile item;
+    item.index = static_cast<std::int32_t>(m.files.size());
+    item.GrobalName = "file_" + std::to_string(item.index) + ".zip";
+    item.FileDir = FileDirOf(f);
+    item.LocalName = f.name;
+    item.FileMd5 = WriteItem(source(f), f.name, JoinPath(o.site, item.GrobalName));
+    m.files.push_back(std::move(item));
   }
-  line("Count", std::to_string(count));
-  m += sections;
+  const std::size_t count = m.files.size();
   archives += count;
-
-  const std::string manifest_path = JoinPath(o.site, o.manifest);
-  const std::string temp = manifest_path + ".lk-part";
-  RemoveFile(temp);
-  {
-    OutFile f(temp);
-    f.Write(reinterpret_cast<const std::uint8_t*>(m.data()), m.size());
-    f.Close();
-  }
-  MoveReplacing(temp, manifest_path);
+  // The manifest last: a launcher that fetches it meanwhile finds either
+  // the old site or the complete new one.
+  WriteFileAtomically(JoinPath(o.site, o.manifest), WriteUpdateManifest(m));
   out << "published " << archives << " archives and " << o.manifest << " to " << o.site << "\n";
   out << "launcher " << launcher.name << (config ? ", configuration " + config->name : std::string()) << ", "
       << count << " game files\n";

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace lk::kit {
@@ -61,11 +62,13 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream f(FsPath(path), std::ios::binary | std::ios::trunc);
-  if (!f) throw Error("cannot create " + path);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  f.close();
-  if (!f) throw Error("cannot write " + path);
+  // Under a temporary name, then renamed: a failed or killed write never
+  // leaves a half-written launcher or skin file where a good one was.
+  try {
+    WriteFileAtomically(path, bytes);
+  } catch (const Error& e) {
+    throw Error("cannot write " + path + ": " + e.what());
+  }
 }
 
 int RunLauncherKit(const Args& args, std::ostream& out, std::ostream& err) {

@@ -42,9 +42,12 @@ class Nginx:
     a temporary folder: one process (no master), no daemon, logs kept in
     that folder."""
 
-    def __init__(self, root, tls=False, refuse_head=False):
+    def __init__(self, root, tls=False, refuse_head=False, slow_rate=None):
         """refuse_head: the same root is also served under /nohead/, where
-        HEAD is answered with 405 (self.nohead_url)."""
+        HEAD is answered with 405 (self.nohead_url). slow_rate: the same
+        root is also served under /slow/ at that rate ("2m": 2 MB/s;
+        self.slow_url). Every request is logged with its Range and If-Range
+        headers (access_lines())."""
         self.root = os.path.abspath(root)
         self.dir = tempfile.mkdtemp(prefix="lk-nginx-")
         self.port = free_port()
@@ -73,6 +76,13 @@ class Nginx:
       alias {self.root}/;
       if ($request_method = HEAD) {{ return 405; }}
     }}"""
+        slow = ""
+        if slow_rate:
+            slow = f"""
+    location /slow/ {{
+      alias {self.root}/;
+      limit_rate {slow_rate};
+    }}"""
         conf = f"""
 daemon off;
 master_process off;
@@ -81,7 +91,8 @@ pid {d}/nginx.pid;
 error_log {d}/error.log warn;
 events {{ worker_connections 256; }}
 http {{
-  access_log off;
+  log_format lk '$request_method $uri $status range="$http_range" if_range="$http_if_range" sent=$body_bytes_sent';
+  access_log {d}/access.log lk;
   client_body_temp_path {d}/body;
   proxy_temp_path {d}/proxy;
   fastcgi_temp_path {d}/fastcgi;
@@ -91,7 +102,7 @@ http {{
   sendfile on;
   server {{
     listen 127.0.0.1:{self.port};
-    root {self.root};{nohead}
+    root {self.root};{nohead}{slow}
   }}{tls_server}
 }}
 """
@@ -108,7 +119,17 @@ http {{
             raise
         self.url = f"http://127.0.0.1:{self.port}/"
         self.nohead_url = self.url + "nohead/" if refuse_head else None
+        self.slow_url = self.url + "slow/" if slow_rate else None
+        self.access_log = os.path.join(d, "access.log")
         self.tls_url = f"https://127.0.0.1:{self.tls_port}/" if tls else None
+
+    def access_lines(self):
+        """The logged requests so far: 'GET /x.zip 206 range="bytes=5-" if_range="..." sent=N'."""
+        try:
+            with open(self.access_log, encoding="utf-8", errors="replace") as f:
+                return [line.rstrip("\n") for line in f]
+        except FileNotFoundError:
+            return []
 
     def stop(self):
         if self.proc.poll() is None:

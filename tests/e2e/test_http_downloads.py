@@ -30,6 +30,7 @@ class HttpDownloads(lkharness.TempDirTestCase):
             "LK_ODD_URL": self.odd.url,
             "LK_CLOSED_URL": f"http://127.0.0.1:{closed_port()}/",
             "LK_HTTPS_URL": self.nginx.tls_url,
+            "LK_NGINX_LOG": lkharness.winpath(self.nginx.access_log),
         }
         proc = lkharness.run_wine(exe, ["--gtest_brief=1"], timeout=600, env=env)
         print(proc.stdout[-6000:])

@@ -174,9 +174,18 @@ class UpdateRunTest : public ::testing::Test {
     SetManifestText(m);
   }
 
+  // Short timeouts and pauses, so a failing item fails quickly.
+  UpdateRunPlace Place() const {
+    UpdateRunPlace place{U8(launcher()), {}};
+    place.fetch.http.idle_timeout = 1500ms;
+    place.fetch.retry_pauses = {50ms, 100ms};
+    return place;
+  }
+  void Start(const std::string& url) { run_ = StartUpdateRun(host_, ui_.dispatcher(), manifest_, url, Place()); }
+
   // Starts the run and waits until the worker has ended.
   void RunTo(const std::string& url, std::chrono::seconds limit = 60s) {
-    run_ = StartUpdateRun(host_, ui_.dispatcher(), manifest_, url, UpdateRunPlace{U8(launcher())});
+    Start(url);
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!run_->Finished() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
     ASSERT_TRUE(run_->Finished()) << "the run did not end";
@@ -258,8 +267,8 @@ TEST_F(UpdateRunTest, FilesAndConfigurationDifferOkUnpacksAndReloads) {
   EXPECT_EQ(std::count(steps.begin(), steps.end(), "Reload"), 1);
   EXPECT_TRUE(EndsWithFinalDisplay(calls_));
   // Three items of known size: the run bar ends at its full range.
-  EXPECT_GT(UpdateTotalBytes.load(), 0);
-  EXPECT_EQ(UpdateDoneBytes.load(), UpdateTotalBytes.load());
+  EXPECT_GT(run_->Totals().total_bytes, 0);
+  EXPECT_EQ(run_->Totals().done_bytes, run_->Totals().total_bytes);
 }
 
 TEST_F(UpdateRunTest, FailedReloadEndsTheRunSilently) {
@@ -290,31 +299,36 @@ TEST_F(UpdateRunTest, CancelDownloadsNothing) {
   EXPECT_FALSE(fs::exists(launcher_dir_ / L"Patch"));
 }
 
-TEST_F(UpdateRunTest, ManifestErrorStatusShowsItsCode) {
+TEST_F(UpdateRunTest, AManifestThatCannotBeReadIsAFailureNeverDone) {
   Publish(kRelease);
+  // An error status: the message of its code, then the failure.
   RunTo(base_url() + "missing.ini");
-  const std::vector<std::string> expected = {"Message 请求失败，状态码：404",
-                                             "ItemPercent 100%",
-                                             "RunPercent 100%",
-                                             "ItemBar 100/100",
-                                             "RunBar 100/100",
-                                             "Status 更新完成。"};
-  EXPECT_EQ(calls_, expected);
+  EXPECT_EQ(calls_, (std::vector<std::string>{"Message 请求失败，状态码：404", "Status 更新失败：更新列表（HTTP 404）"}));
   EXPECT_TRUE(manifest_.empty());
-}
-
-TEST_F(UpdateRunTest, NoServerEndsSilently) {
-  RunTo(Env("LK_CLOSED_URL") + "update.ini");
-  EXPECT_TRUE(calls_.empty()) << ::testing::PrintToString(calls_);
-  RunTo("");  // an empty UpDateUrl: no response either
-  EXPECT_TRUE(calls_.empty()) << ::testing::PrintToString(calls_);
-}
-
-TEST_F(UpdateRunTest, ManifestWithoutEntriesEndsDoneWithoutTouchingTheTools) {
-  Publish(kRelease);
+  run_.reset();
+  // No server, an empty UpDateUrl, a server that never answers.
+  const std::pair<std::string, const char*> cases[] = {
+      {Env("LK_CLOSED_URL") + "update.ini", "Status 更新失败：更新列表（无法连接）"},
+      {"", "Status 更新失败：更新列表（无法连接）"},
+      {Env("LK_ODD_URL") + "hang/10/update.ini", "Status 更新失败：更新列表（连接超时）"},
+  };
+  for (const auto& [url, status] : cases) {
+    SCOPED_TRACE(url);
+    host_.calls.clear();
+    RunTo(url);
+    EXPECT_EQ(calls_, std::vector<std::string>{status});
+    run_.reset();
+  }
+  // A body that is no manifest (an HTML page), and one far too large.
+  host_.calls.clear();
   SetManifestText("<html><body>not a manifest</body></html>");
   RunTo(manifest_url());
-  EXPECT_EQ(calls_, kFinalDisplay);
+  EXPECT_EQ(calls_, std::vector<std::string>{"Status 更新失败：更新列表（无法读取）"});
+  run_.reset();
+  host_.calls.clear();
+  SetManifestText("[UpdateData]\r\nCount=0\r\n" + std::string(5 * 1024 * 1024, ';'));
+  RunTo(manifest_url());
+  EXPECT_EQ(calls_, std::vector<std::string>{"Status 更新失败：更新列表（文件过大）"});
 }
 
 TEST_F(UpdateRunTest, RefusedHeadStillEndsAtFullProgress) {
@@ -326,12 +340,12 @@ TEST_F(UpdateRunTest, RefusedHeadStillEndsAtFullProgress) {
   RunTo(manifest_url());
   EXPECT_EQ(Read(launcher_dir_ / L"data" / L"a.dat"), "a v2");
   EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v2");
-  EXPECT_EQ(UpdateTotalBytes.load(), 0);
+  EXPECT_EQ(run_->Totals().total_bytes, 0);
   EXPECT_TRUE(EndsWithFinalDisplay(calls_)) << ::testing::PrintToString(calls_);
   EXPECT_FALSE(fs::exists(launcher_dir_ / L"Patch"));
 }
 
-TEST_F(UpdateRunTest, MissingItemIsSkippedAndTheOthersGoOn) {
+TEST_F(UpdateRunTest, AMissingItemFailsAloneAndIsNamed) {
   Publish(kRelease);
   Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}});
   // File_0 is data\a.dat (sorted release order): its archive is gone.
@@ -341,8 +355,18 @@ TEST_F(UpdateRunTest, MissingItemIsSkippedAndTheOthersGoOn) {
   EXPECT_FALSE(fs::exists(launcher_dir_ / L"data" / L"a.dat"));
   EXPECT_EQ(Read(launcher_dir_ / L"data" / L"地图" / L"b.dat"), "b v2");
   EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v2");
-  EXPECT_TRUE(EndsWithFinalDisplay(calls_));
+  ASSERT_FALSE(calls_.empty());
+  EXPECT_EQ(calls_.back(), "Status 更新失败：file_0.zip（HTTP 404）");
+  EXPECT_FALSE(Has(calls_, "Status 更新完成。"));
+  EXPECT_FALSE(Has(calls_, "RunBar 100/100"));
   EXPECT_FALSE(fs::exists(launcher_dir_ / L"Patch"));
+  // The next start tries again and, the archive back, completes.
+  run_.reset();
+  host_.calls.clear();
+  Publish(kRelease);
+  RunTo(manifest_url());
+  EXPECT_EQ(Read(launcher_dir_ / L"data" / L"a.dat"), "a v2");
+  EXPECT_TRUE(EndsWithFinalDisplay(calls_));
 }
 
 // Nothing but the launcher folder's own subtree may change.
@@ -350,38 +374,66 @@ void ExpectOnlyInside(const fs::path& outer) {
   for (const std::string& n : Tree(outer)) EXPECT_TRUE(n.starts_with("游戏/")) << n;
 }
 
-TEST_F(UpdateRunTest, DamagedArchiveEndsTheRun) {
-  Publish(kRelease);
-  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}});
-  Write(site_ / L"file_0.zip", "PK\x03\x04 this is no archive");
-  RunTo(manifest_url());
-  // The run ends at the damaged archive: nothing after it, no final display.
-  EXPECT_FALSE(Has(calls_, "Status 更新完成。")) << ::testing::PrintToString(calls_);
-  EXPECT_FALSE(fs::exists(launcher_dir_ / L"data" / L"a.dat"));
-  EXPECT_FALSE(fs::exists(launcher_dir_ / L"data" / L"地图" / L"b.dat"));
-  EXPECT_FALSE(fs::exists(launcher_dir_ / L"top.txt"));
-  // The damaged archive stays in the Patch folder.
-  EXPECT_EQ(Tree(launcher_dir_ / L"Patch"), std::vector<std::string>{"file_0.zip"});
-  ExpectOnlyInside(outer_.path());
-}
-
-TEST_F(UpdateRunTest, ArchiveThatClimbsOutIsRefusedWhole) {
-  Publish(kRelease);
-  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}});
+std::string ZipOf(const std::vector<std::pair<std::string, std::string>>& files) {
   std::string zip;
   ZipWriter w([&](Bytes b) { zip.append(reinterpret_cast<const char*>(b.data()), b.size()); });
-  w.AddFile("ok.txt", AsBytes(std::string("fine")));
-  w.AddFile("../../escaped.txt", AsBytes(std::string("out")));
+  for (const auto& [name, content] : files) w.AddFile(name, AsBytes(content));
   w.Finish();
-  Write(site_ / L"file_0.zip", zip);
-  RunTo(manifest_url());
-  EXPECT_FALSE(Has(calls_, "Status 更新完成。"));
-  EXPECT_FALSE(fs::exists(launcher_dir_ / L"data" / L"ok.txt"));
-  EXPECT_FALSE(fs::exists(outer_.path() / L"escaped.txt"));
-  ExpectOnlyInside(outer_.path());
+  return zip;
 }
 
-TEST_F(UpdateRunTest, CountMissingOrNotANumberEndsAfterTheTools) {
+// One bad archive fails its own item only: the others are applied, the bad
+// one replaces nothing and is not kept.
+TEST_F(UpdateRunTest, ABadArchiveFailsOnlyItsItem) {
+  struct Case {
+    const char* what;
+    std::string archive;  // served as file_0.zip (data\a.dat)
+    const char* status;
+  };
+  const Case cases[] = {
+      {"not an archive", "PK\x03\x04 this is no archive", "Status 更新失败：file_0.zip（解压失败）"},
+      {"an entry that climbs out", ZipOf({{"a.dat", "fine"}, {"../../escaped.txt", "out"}}),
+       "Status 更新失败：file_0.zip（解压失败）"},
+      {"the file with another digest", ZipOf({{"a.dat", "not what was published"}, {"extra.txt", "x"}}),
+       "Status 更新失败：file_0.zip（文件校验失败）"},
+      {"without the named file", ZipOf({{"other.dat", "x"}}), "Status 更新失败：file_0.zip（文件校验失败）"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(launcher_dir_);
+    fs::create_directories(launcher_dir_);
+    host_.calls.clear();
+    Publish(kRelease);
+    Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}, {"data/a.dat", "a v1"}});
+    Write(site_ / L"file_0.zip", c.archive);
+    RunTo(manifest_url());
+    ASSERT_FALSE(calls_.empty());
+    EXPECT_EQ(calls_.back(), c.status);
+    EXPECT_FALSE(Has(calls_, "Status 更新完成。"));
+    EXPECT_EQ(Read(launcher_dir_ / L"data" / L"a.dat"), "a v1");
+    EXPECT_FALSE(fs::exists(launcher_dir_ / L"data" / L"extra.txt"));
+    EXPECT_EQ(Read(launcher_dir_ / L"data" / L"地图" / L"b.dat"), "b v2");
+    EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v2");
+    EXPECT_FALSE(fs::exists(launcher_dir_ / L"Patch"));
+    ExpectOnlyInside(outer_.path());
+    run_.reset();
+  }
+}
+
+TEST_F(UpdateRunTest, ALauncherArchiveWithoutThePublishedLauncherStartsNoPatcher) {
+  Publish({{"launcher.exe", "launcher v2"}, {"top.txt", "top v2"}});
+  Local({{"launcher.exe", "the old launcher"}, {"top.txt", "top v1"}});
+  Write(site_ / L"launcher.zip", ZipOf({{"launcher.exe", "a launcher nobody published"}}));
+  RunTo(manifest_url());
+  ASSERT_FALSE(calls_.empty());
+  EXPECT_EQ(calls_.back(), "Status 更新失败：launcher.zip（文件校验失败）");
+  EXPECT_FALSE(fs::exists(launcher_dir_ / L"patcher.exe"));
+  EXPECT_EQ(Read(launcher_dir_ / L"launcher.exe"), "the old launcher");
+  EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v2");
+  EXPECT_FALSE(fs::exists(launcher_dir_ / L"Patch"));
+}
+
+TEST_F(UpdateRunTest, CountMissingOrNotANumberFailsAfterTheTools) {
   for (const std::string count : {"", "abc", "2x"}) {
     SCOPED_TRACE("Count=" + count);
     Publish(kRelease);
@@ -389,10 +441,27 @@ TEST_F(UpdateRunTest, CountMissingOrNotANumberEndsAfterTheTools) {
     EditManifest("Count", count);
     host_.calls.clear();
     RunTo(manifest_url());
-    EXPECT_EQ(calls_, std::vector<std::string>{"RemoteTools |||"});
+    EXPECT_EQ(calls_, (std::vector<std::string>{"RemoteTools |||", "Status 更新失败：更新列表（Count 无效）"}));
     EXPECT_FALSE(fs::exists(launcher_dir_ / L"Patch"));
     run_.reset();
   }
+}
+
+TEST_F(UpdateRunTest, AHugeCountCostsNothing) {
+  Publish(kRelease);
+  Local(kRelease);
+  EditManifest("Count", "2000000000");
+  RunTo(manifest_url());
+  EXPECT_TRUE(EndsWithFinalDisplay(calls_)) << ::testing::PrintToString(calls_);
+}
+
+TEST_F(UpdateRunTest, ItemsWithoutADownloadAddressAreAFailureWithoutAQuestion) {
+  Publish(kRelease);
+  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "old"}});
+  EditManifest("UpdateUrl", "");
+  RunTo(manifest_url());
+  EXPECT_EQ(calls_, (std::vector<std::string>{"RemoteTools |||", "Status 更新失败：更新列表（没有下载地址）"}));
+  EXPECT_EQ(Read(launcher_dir_ / L"launcher.inf"), "old");
 }
 
 TEST_F(UpdateRunTest, ZeroOrNegativeCountConsidersOnlyLauncherAndConfiguration) {
@@ -406,7 +475,7 @@ TEST_F(UpdateRunTest, ZeroOrNegativeCountConsidersOnlyLauncherAndConfiguration) 
 
 TEST_F(UpdateRunTest, NamesThatClimbOutAreSkipped) {
   Publish(kRelease);
-  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}});
+  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "old"}});
   // A real archive one level above the site, where "..\" would reach.
   fs::copy_file(site_ / L"file_0.zip", site_.parent_path() / Wide(site_name_ + "-up.zip"),
                 fs::copy_options::overwrite_existing);
@@ -420,6 +489,8 @@ TEST_F(UpdateRunTest, NamesThatClimbOutAreSkipped) {
   replace("GrobalName=file_0.zip", "GrobalName=..\\" + site_name_ + "-up.zip");
   // File_1 (data\地图\b.dat): its folder climbs out of the launcher folder.
   replace("FileDir=data\\地图\\", "FileDir=..\\外面\\");
+  // The configuration's archive name is longer than any file name may be.
+  replace("ConfigDownloadName=config.zip", "ConfigDownloadName=" + std::string(100000, 'c') + ".zip");
   SetManifestText(m);
   RunTo(manifest_url());
   std::error_code ec;
@@ -427,7 +498,12 @@ TEST_F(UpdateRunTest, NamesThatClimbOutAreSkipped) {
   EXPECT_FALSE(fs::exists(launcher_dir_ / L"data" / L"a.dat"));
   EXPECT_FALSE(fs::exists(outer_.path() / L"外面"));
   EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v2");  // the safe item goes on
-  EXPECT_TRUE(EndsWithFinalDisplay(calls_));
+  ASSERT_FALSE(calls_.empty());
+  // The folder is refused before anything reads it, the two archive names
+  // when their files differ: three items named unsafe, the first shown.
+  EXPECT_EQ(calls_.back(), "Status 更新失败：..\\外面\\（名称不安全）等 3 项");
+  EXPECT_EQ(Read(launcher_dir_ / L"launcher.inf"), "old");
+  EXPECT_FALSE(Has(calls_, "Reload"));
   ExpectOnlyInside(outer_.path());
 }
 
@@ -448,7 +524,7 @@ TEST_F(UpdateRunTest, ClosingDuringALargeDownloadEndsPromptly) {
   // File_0 comes from the odd server's slow item: 50 MB in 8 KiB pieces.
   EditManifest("UpdateUrl", Env("LK_ODD_URL") + "slow/50000000/");
   EditManifest("Count", "1");
-  run_ = StartUpdateRun(host_, ui_.dispatcher(), manifest_, manifest_url(), UpdateRunPlace{U8(launcher())});
+  Start(manifest_url());
   // Wait until the transfer shows progress.
   const auto end = std::chrono::steady_clock::now() + 30s;
   bool receiving = false;
@@ -510,7 +586,7 @@ TEST_F(UpdateRunTest, ClosingWithoutWaitingNeverReachesTheReleasedWindow) {
   Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}});
   EditManifest("UpdateUrl", Env("LK_ODD_URL") + "slow/50000000/");
   EditManifest("Count", "1");
-  run_ = StartUpdateRun(host_, ui_.dispatcher(), manifest_, manifest_url(), UpdateRunPlace{U8(launcher())});
+  Start(manifest_url());
   const auto end = std::chrono::steady_clock::now() + 30s;
   bool receiving = false;
   while (!receiving && std::chrono::steady_clock::now() < end) {
@@ -543,7 +619,7 @@ TEST_F(UpdateRunTest, ClosingWhileTheQuestionWaitsNeverAsks) {
     while (!release.load()) Sleep(10);
     run_->CancelAndWait(5s);
   });
-  run_ = StartUpdateRun(host_, ui_.dispatcher(), manifest_, manifest_url(), UpdateRunPlace{U8(launcher())});
+  Start(manifest_url());
   std::this_thread::sleep_for(1500ms);  // the worker now waits for the UI thread
   release = true;
   const auto end = std::chrono::steady_clock::now() + 10s;

@@ -9,6 +9,7 @@
 #include "core/zip_writer.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/path_text.h"
 #include "platform/sha256.h"
 #include "tests/support/temp_dir.h"
 
@@ -187,7 +188,7 @@ TEST(ExtractPackage, UnsafeNamesRefuseTheWholeArchive) {
       ExtractPackage(archive, dir.File("target/inner"));
       ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find("unsafe entry name"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("unsafe name"), std::string::npos) << e.what();
     }
     // Nothing was written, inside or outside; the archive stays.
     EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"slip.zip", "target/", "target/inner/"}));
@@ -199,8 +200,9 @@ TEST(ExtractPackage, UnsafeNamesRefuseTheWholeArchive) {
 }
 
 TEST(ExtractPackage, DamagedArchiveLeavesNoHalfWrittenFile) {
-  // Bad CRC in the second entry: the first is unpacked, the second keeps
-  // its old content, no temporary file stays, the archive is kept.
+  // Bad CRC in the second entry: nothing is replaced (the first entry was
+  // complete, but an archive is applied whole or not at all), no temporary
+  // file stays, the archive is kept.
   {
     test::PortableTempDir dir;
     WriteTestFile(dir.File("t/second.txt"), "old second");
@@ -211,9 +213,9 @@ TEST(ExtractPackage, DamagedArchiveLeavesNoHalfWrittenFile) {
     } catch (const Error& e) {
       EXPECT_NE(std::string(e.what()).find("CRC-32 mismatch"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(ReadTestFile(dir.File("t/first.txt")), "first entry\n");
+    EXPECT_FALSE(PathExists(dir.File("t/first.txt")));
     EXPECT_EQ(ReadTestFile(dir.File("t/second.txt")), "old second");
-    EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"bad.zip", "t/", "t/first.txt", "t/second.txt"}));
+    EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"bad.zip", "t/", "t/second.txt"}));
   }
   // Truncated: not an archive; nothing written, archive kept.
   {
@@ -241,6 +243,157 @@ TEST(ExtractPackage, DamagedArchiveLeavesNoHalfWrittenFile) {
     EXPECT_EQ(ReadTestFile(dir.File("t/big.txt")), "old big");
     EXPECT_EQ(Tree(dir.File("t")), (std::vector<std::string>{"big.txt"}));
   }
+}
+
+std::string Sha(const std::string& content) {
+  const Sha256Digest d = ComputeSha256(AsBytes(content));
+  return ToLowerHex(Bytes(d.data(), d.size()));
+}
+
+std::string Upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c >= 'a' && c <= 'f' ? c - 32 : c; });
+  return s;
+}
+
+TEST(ExtractPackage, ExpectedDigestsDecideWhetherAnythingIsReplaced) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> expected;
+    bool applied;
+  };
+  const Case cases[] = {
+      {"matching digest, letter case of the name ignored", {{"SUB/B.DAT", Sha("new b")}}, true},
+      {"two matching digests", {{"a.txt", Sha("new a")}, {"sub/b.dat", Sha("new b")}}, true},
+      {"a digest that differs", {{"sub/b.dat", Sha("something else")}}, false},
+      {"an uppercase digest never matches", {{"a.txt", Upper(Sha("new a"))}}, false},
+      {"a named file the archive lacks", {{"sub/missing.dat", Sha("")}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::PortableTempDir dir;
+    WriteTestFile(dir.File("t/a.txt"), "old a");
+    WriteTestFile(dir.File("t/sub/b.dat"), "old b");
+    MakeArchive(dir.File("u.zip"), {{"a.txt", "new a"}, {"sub/b.dat", "new b"}, {"c.txt", "new c"}});
+    ExtractOptions options;
+    options.expected = c.expected;
+    if (c.applied) {
+      ExtractPackage(dir.File("u.zip"), dir.File("t"), options);
+      EXPECT_EQ(ReadTestFile(dir.File("t/a.txt")), "new a");
+      EXPECT_EQ(ReadTestFile(dir.File("t/sub/b.dat")), "new b");
+      EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"t/", "t/a.txt", "t/c.txt", "t/sub/", "t/sub/b.dat"}));
+    } else {
+      EXPECT_THROW(ExtractPackage(dir.File("u.zip"), dir.File("t"), options), DigestMismatchError);
+      EXPECT_EQ(ReadTestFile(dir.File("t/a.txt")), "old a");
+      EXPECT_EQ(ReadTestFile(dir.File("t/sub/b.dat")), "old b");
+      // No temporaries, no new file, the archive kept.
+      EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"t/", "t/a.txt", "t/sub/", "t/sub/b.dat", "u.zip"}));
+    }
+  }
+}
+
+TEST(ExtractPackage, ACancelBeforeTheRenamesReplacesNothing) {
+  test::PortableTempDir dir;
+  WriteTestFile(dir.File("t/a.txt"), "old a");
+  MakeArchive(dir.File("u.zip"), {{"a.txt", "new a"}, {"b.txt", "new b"}});
+  CancelToken cancel;
+  cancel.Cancel();
+  ExtractOptions options;
+  options.cancel = &cancel;
+  EXPECT_THROW(ExtractPackage(dir.File("u.zip"), dir.File("t"), options), CancelledError);
+  EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"t/", "t/a.txt", "u.zip"}));
+}
+
+TEST(ArchiveEntryDigest, HashesOneEntryWithoutWriting) {
+  test::PortableTempDir dir;
+  MakeArchive(dir.File("l.zip"), {{"Game.exe", "new launcher"}, {"data/x", "x"}});
+  EXPECT_EQ(ArchiveEntryDigest(dir.File("l.zip"), "game.EXE"), Sha("new launcher"));
+  EXPECT_EQ(ArchiveEntryDigest(dir.File("l.zip"), "data/x"), Sha("x"));
+  EXPECT_THROW(ArchiveEntryDigest(dir.File("l.zip"), "Other.exe"), DigestMismatchError);
+  WriteTestFile(dir.File("bad.zip"), "PK no archive");
+  EXPECT_THROW(ArchiveEntryDigest(dir.File("bad.zip"), "Game.exe"), Error);
+  EXPECT_EQ(Tree(dir.path()), (std::vector<std::string>{"bad.zip", "l.zip"}));
+}
+
+// A kill in the middle of an unpacking leaves temporaries beside the game
+// files; the journal names their folders until the unpacking ends, and the
+// next start removes exactly those temporaries.
+TEST(UnpackJournal, LeftoversOfAKilledUnpackingAreRemoved) {
+  test::PortableTempDir dir;
+  const std::string journal = dir.File("Patch/lk-unpack.journal");
+  std::filesystem::create_directories(PathOf(dir.File("Patch")));
+  // While an unpacking runs, its journal is there; after it, it is gone.
+  MakeArchive(dir.File("u.zip"), {{"a.txt", "a"}, {"deep/er/b.txt", "b"}});
+  ExtractOptions options;
+  options.journal = journal;
+  ExtractPackage(dir.File("u.zip"), dir.File("game"), options);
+  EXPECT_FALSE(PathExists(journal));
+  EXPECT_EQ(ReadTestFile(dir.File("game/deep/er/b.txt")), "b");
+
+  // What a kill leaves: the journal and temporaries in the folders it names.
+  {
+    UnpackJournal left(journal, {dir.File("game"), dir.File("game/deep/er")});
+    WriteTestFile(dir.File("game/a.txt.lk-part3"), "half");
+    WriteTestFile(dir.File("game/deep/er/b.txt.lk-part17"), "half");
+    // Not temporaries of ours, or in a folder the journal does not name.
+    WriteTestFile(dir.File("game/notes.lk-part"), "keep");
+    WriteTestFile(dir.File("game/x.lk-partial"), "keep");
+    WriteTestFile(dir.File("game/deep/c.txt.lk-part1"), "keep");
+    std::filesystem::copy_file(PathOf(journal), PathOf(journal + ".copy"));
+  }
+  std::filesystem::rename(PathOf(journal + ".copy"), PathOf(journal));
+  RemoveUnpackLeftovers(journal);
+  EXPECT_EQ(Tree(dir.File("game")),
+            (std::vector<std::string>{"a.txt", "deep/", "deep/c.txt.lk-part1", "deep/er/", "deep/er/b.txt",
+                                      "notes.lk-part", "x.lk-partial"}));
+  EXPECT_FALSE(PathExists(journal));
+  RemoveUnpackLeftovers(journal);  // nothing to do, nothing thrown
+}
+
+TEST(AtomicFileWriter, TheTargetIsOldOrNewNeverHalfWritten) {
+  test::PortableTempDir dir;
+  const std::string target = dir.File("f.bin");
+  WriteTestFile(target, "old");
+  {
+    AtomicFileWriter w(target);
+    w.Write(reinterpret_cast<const std::uint8_t*>("new!"), 4);
+    EXPECT_EQ(ReadTestFile(target), "old");
+    EXPECT_TRUE(IsAtomicWriterTemporary(ExtractFileName(w.temporary())));
+    // Destroyed without Commit: the old file stays, the temporary goes.
+  }
+  EXPECT_EQ(Tree(dir.path()), std::vector<std::string>{"f.bin"});
+  {
+    AtomicFileWriter w(target);
+    w.Write(reinterpret_cast<const std::uint8_t*>("new!"), 4);
+    w.Commit();
+  }
+  EXPECT_EQ(ReadTestFile(target), "new!");
+  EXPECT_EQ(Tree(dir.path()), std::vector<std::string>{"f.bin"});
+  // A resumable writer keeps its partial file on failure and goes on from
+  // the bytes it is told to keep.
+  const std::string partial = dir.File("f.bin.part");
+  {
+    AtomicFileWriter w = AtomicFileWriter::Resume(target, partial, 0);
+    w.Write(reinterpret_cast<const std::uint8_t*>("abcdef"), 6);
+  }
+  EXPECT_EQ(ReadTestFile(partial), "abcdef");
+  {
+    AtomicFileWriter w = AtomicFileWriter::Resume(target, partial, 4);
+    EXPECT_EQ(w.size(), 4u);
+    w.Write(reinterpret_cast<const std::uint8_t*>("XY"), 2);
+    w.Commit();
+  }
+  EXPECT_EQ(ReadTestFile(target), "abcdXY");
+  EXPECT_FALSE(PathExists(partial));
+  // A target that cannot be written: an error, and nothing left behind.
+  EXPECT_THROW(WriteFileAtomically(dir.File("no/such/folder/f"), "x"), Error);
+  EXPECT_EQ(Tree(dir.path()), std::vector<std::string>{"f.bin"});
+}
+
+TEST(AtomicFileWriter, TemporaryNamePattern) {
+  const std::pair<const char*, bool> cases[] = {
+      {"a.txt.lk-part0", true}, {"a.lk-part123", true}, {"a.lk-part", false}, {".lk-part1", false},
+      {"a.lk-part1x", false},   {"a.lk-partial", false}, {"a.txt", false}};
+  for (const auto& [name, want] : cases) EXPECT_EQ(IsAtomicWriterTemporary(name), want) << name;
 }
 
 TEST(RemoveDirIfEmpty, RemovesOnlyAnEmptyFolder) {

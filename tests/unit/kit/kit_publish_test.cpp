@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "core/manifest.h"
+#include "core/safe_names.h"
+#include "core/update_manifest.h"
 #include "core/update_files.h"
 #include "platform/files.h"
 #include "tests/support/temp_dir.h"
@@ -29,12 +31,10 @@ ManifestIni ReadSite(const std::string& manifest_path) {
   return ini;
 }
 
-// launcher folder + FileDir with every ".\" removed + LocalName, as the
-// update run builds it, with the platform's separator.
-std::string LocalPath(const std::string& root, std::string dir, const std::string& name) {
-  for (std::size_t at; (at = dir.find(".\\")) != std::string::npos;) dir.erase(at, 2);
-  std::replace(dir.begin(), dir.end(), '\\', kPathSeparator);
-  return JoinPath(root, dir + name);
+// launcher folder + FileDir + LocalName, as the update run checks it, with
+// the platform's separator.
+std::string LocalPath(const std::string& root, const std::string& dir, const std::string& name) {
+  return JoinPath(JoinPath(root, SafeRelativePath(dir, NameKind::kRelativeFolder, kPathSeparator)), name);
 }
 
 // The unpack target as the update run names it: launcher folder + FileDir
@@ -74,6 +74,12 @@ TEST(KitPublish, SiteUnpacksToFilesWhoseDigestsMatchTheManifest) {
   EXPECT_EQ(ini.ReadString("UpdateData", "LoginName"), "登录器.exe");
   EXPECT_EQ(ini.ReadString("UpdateData", "ConfigName"), "登录器.inf");
   EXPECT_EQ(ini.ReadString("UpdateData", "Count"), "4");
+  // The launcher's model of the manifest reads exactly what publish wrote,
+  // and writes it back byte for byte.
+  const UpdateManifest model = ReadUpdateManifest(ini);
+  EXPECT_EQ(model.count, 4);
+  ASSERT_EQ(model.files.size(), 4u);
+  EXPECT_EQ(WriteUpdateManifest(model), ReadTestFile(dir.File("site/update.ini")));
 
   // A copy of the release as a player has it: older contents everywhere.
   const std::string player = dir.File("player");
@@ -151,11 +157,11 @@ TEST(KitPublish, ClearErrors) {
       {"leading blank", {"a.exe", "data/ lead.txt"}, {}, 1, "cannot be served"},
 #ifndef _WIN32
       // Names Windows itself refuses, made on Linux.
-      {"device name", {"a.exe", "data/CON.txt"}, {}, 1, "cannot be served: unsafe entry name"},
-      {"colon", {"a.exe", "a:b"}, {}, 1, "cannot be served: unsafe entry name"},
+      {"device name", {"a.exe", "data/CON.txt"}, {}, 1, "cannot be served: reserved device name"},
+      {"colon", {"a.exe", "a:b"}, {}, 1, "cannot be served: drive, stream or \":\""},
       {"backslash", {"a.exe", "x\\y.txt"}, {}, 1, "cannot be served"},
       {"trailing blank", {"a.exe", "x.txt "}, {}, 1, "cannot be served"},
-      {"not UTF-8", {"a.exe", "\xB2\xE2.txt"}, {}, 1, "is not UTF-8"},
+      {"not UTF-8", {"a.exe", "\xB2\xE2.txt"}, {}, 1, "cannot be served: not UTF-8"},
 #endif
   };
   for (const ErrorCase& c : cases) {

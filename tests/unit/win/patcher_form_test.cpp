@@ -36,8 +36,10 @@ std::vector<std::string> RunForm(std::vector<std::string> args, TForm3** seen = 
     rec.Add("kill " + name + " in " + folder + " | " + form_ptr->LabelText());
   };
   a.sleep = [&](DWORD ms) { rec.Add("sleep " + std::to_string(ms)); };
-  a.extractPackage = [&](const std::string& archive, const std::string& folder) {
-    rec.Add("extract " + archive + " to " + folder + " | " + form_ptr->LabelText());
+  a.extractPackage = [&](const std::string& archive, const std::string& folder, const std::string& name,
+                         const std::string& digest) {
+    rec.Add("extract " + archive + " to " + folder + (digest.empty() ? "" : " checking " + name + " " + digest) +
+            " | " + form_ptr->LabelText());
   };
   a.open = [&](HWND owner, const std::string& path) {
     rec.Add(std::string("open ") + (owner == form_ptr->handle() ? "owned " : "unowned ") + path);
@@ -81,6 +83,15 @@ TEST(PatcherForm, WorkRunsInOrderWithItsTexts) {
       "end",
   };
   EXPECT_EQ(steps, expected);
+}
+
+// A digest as the fourth argument: the unpacked launcher must have it.
+TEST(PatcherForm, AFourthArgumentThatIsADigestIsChecked) {
+  const std::string digest(64, 'a');
+  const std::vector<std::string> steps = RunForm({"Game.exe", "L.zip", "Game.exe", digest});
+  ASSERT_GE(steps.size(), 3u);
+  EXPECT_EQ(steps[2].rfind("extract L.zip to " + OwnFolder() + " checking Game.exe " + digest + " |", 0), 0u)
+      << steps[2];
 }
 
 TEST(PatcherForm, WindowIsBorderless520By172AndCentred) {

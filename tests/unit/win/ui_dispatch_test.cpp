@@ -119,14 +119,14 @@ TEST(UiDispatch, CancelledInvokeReturnsAtOnceAndNeverRuns) {
   test::UiThread ui;
   Event release_ui;
   ui.dispatcher().Post([&] { release_ui.Wait(); });
-  std::atomic<bool> cancel{false};
+  CancelToken cancel;
   std::atomic<bool> ran{false};
   std::atomic<int> result{-1};
   std::thread worker([&] { result = ui.dispatcher().Invoke([&] { ran = true; }, cancel) ? 1 : 0; });
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(result.load(), -1);
   const auto t0 = std::chrono::steady_clock::now();
-  cancel = true;
+  cancel.Cancel();
   worker.join();
   const auto waited = std::chrono::steady_clock::now() - t0;
   EXPECT_EQ(result.load(), 0);
@@ -143,7 +143,8 @@ TEST(UiDispatch, CancelledInvokeReturnsAtOnceAndNeverRuns) {
 
 TEST(UiDispatch, OnTheUiThreadACancelledInvokeDoesNotRun) {
   test::UiThread ui;
-  std::atomic<bool> cancel{true};
+  CancelToken cancel;
+  cancel.Cancel();
   bool ran = false;
   bool result = true;
   ui.dispatcher().Invoke([&] { result = ui.dispatcher().Invoke([&] { ran = true; }, cancel); });
@@ -153,11 +154,11 @@ TEST(UiDispatch, OnTheUiThreadACancelledInvokeDoesNotRun) {
 
 TEST(UiDispatch, AnInvokeThatStartedIsWaitedForDespiteCancel) {
   test::UiThread ui;
-  std::atomic<bool> cancel{false};
+  CancelToken cancel;
   std::atomic<bool> finished{false};
   ASSERT_TRUE(ui.dispatcher().Invoke(
       [&] {
-        cancel = true;
+        cancel.Cancel();
         Sleep(100);
         finished = true;
       },

@@ -149,7 +149,7 @@ TEST(ExtractPackageWin, RenameRetriedWhileTheTargetIsHeld) {
     CloseHandle(running);
   });
   const ULONGLONG start = GetTickCount64();
-  EXPECT_NO_THROW(ExtractPackage(dir.File("L.zip"), dir.File("game"), 10000));
+  EXPECT_NO_THROW(ExtractPackage(dir.File("L.zip"), dir.File("game"), ExtractOptions{.renameRetryMs = 10000}));
   const ULONGLONG took = GetTickCount64() - start;
   releaser.join();
   EXPECT_GE(took, 1000u);
@@ -166,7 +166,7 @@ TEST(ExtractPackageWin, RenameRetryGivesUpAfterItsTime) {
   HANDLE running = Open(target, GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(running, INVALID_HANDLE_VALUE);
   const ULONGLONG start = GetTickCount64();
-  EXPECT_THROW(ExtractPackage(dir.File("L.zip"), dir.File("game"), 700), Error);
+  EXPECT_THROW(ExtractPackage(dir.File("L.zip"), dir.File("game"), ExtractOptions{.renameRetryMs = 700}), Error);
   const ULONGLONG took = GetTickCount64() - start;
   CloseHandle(running);
   EXPECT_GE(took, 700u);
