@@ -29,6 +29,7 @@ class UpdateRun(lkharness.TempDirTestCase):
             "LK_CLOSED_URL": f"http://127.0.0.1:{closed_port()}/",
             "LK_FAKECLIENT": lkharness.winpath(lkharness.build_path("tests", "fakeclient.exe")),
             "LK_PATCHER": lkharness.winpath(lkharness.build_path("patcher", "patcher.exe")),
+            "LK_NGINX_LOG": lkharness.winpath(self.nginx.access_log),
         }
         proc = lkharness.run_wine(exe, ["--gtest_brief=1"], timeout=170, env=env)
         print(proc.stdout[-8000:])

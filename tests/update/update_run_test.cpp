@@ -20,6 +20,7 @@
 
 #include "core/zip_writer.h"
 #include "launcher/update_download.h"
+#include "platform/http_client.h"
 #include "patcher/KillProcessByName.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -505,6 +506,51 @@ TEST_F(UpdateRunTest, NamesThatClimbOutAreSkipped) {
   EXPECT_EQ(Read(launcher_dir_ / L"launcher.inf"), "old");
   EXPECT_FALSE(Has(calls_, "Reload"));
   ExpectOnlyInside(outer_.path());
+}
+
+// What earlier runs left: archives, temporaries of the old downloader,
+// partial downloads of items no longer listed, and temporaries beside game
+// files from an unpacking that a kill cut short. Partial downloads of
+// listed items stay, even when the player declines.
+TEST_F(UpdateRunTest, LeftoversOfEarlierRunsAreTidied) {
+  Publish(kRelease);
+  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}, {"top.txt", "top v1"}});
+  const fs::path patch = launcher_dir_ / L"Patch";
+  for (const wchar_t* name : {L"old.zip", L"lkd1A2.tmp", L"gone.zip.lkpart", L"gone.zip.lkinfo", L"launcher.zip",
+                              L"file_2.zip.lkpart", L"file_2.zip.lkinfo"})
+    Write(patch / name, "left over");
+  Write(launcher_dir_ / L"top.txt.lk-part4", "half");
+  Write(launcher_dir_ / L"data" / L"a.dat.lk-part0", "half");
+  Write(patch / L"lk-unpack.journal", U8(launcher_dir_) + "\n" + U8(launcher_dir_ / L"data") + "\n");
+  host_.answer = false;
+  RunTo(manifest_url());
+  EXPECT_EQ(Tree(patch), (std::vector<std::string>{"file_2.zip.lkinfo", "file_2.zip.lkpart"}));
+  EXPECT_FALSE(fs::exists(launcher_dir_ / L"top.txt.lk-part4"));
+  EXPECT_FALSE(fs::exists(launcher_dir_ / L"data" / L"a.dat.lk-part0"));
+  EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v1");
+}
+
+// A download cut in an earlier run goes on from its partial file: nginx is
+// asked for the rest with the item's ETag.
+TEST_F(UpdateRunTest, APartialDownloadOfAnEarlierRunIsResumed) {
+  Publish(kRelease);
+  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}});
+  const std::string archive = Read(site_ / L"file_0.zip");
+  const std::string url = base_url() + "file_0.zip";
+  HttpClient client;
+  const std::string etag = client.Get(url, {}).Header("ETag");
+  ASSERT_FALSE(etag.empty());
+  const std::size_t half = archive.size() / 2;
+  Write(launcher_dir_ / L"Patch" / L"file_0.zip.lkpart", archive.substr(0, half));
+  Write(launcher_dir_ / L"Patch" / L"file_0.zip.lkinfo",
+        "url=" + url + "\nvalidator=" + etag + "\nlength=" + std::to_string(archive.size()) + "\n");
+  RunTo(manifest_url());
+  EXPECT_TRUE(EndsWithFinalDisplay(calls_)) << ::testing::PrintToString(calls_);
+  EXPECT_EQ(Read(launcher_dir_ / L"data" / L"a.dat"), "a v2");
+  const std::string log = Read(fs::path(Wide(Env("LK_NGINX_LOG"))));
+  EXPECT_NE(log.find("GET /" + site_name_ + "/file_0.zip 206 range=\"bytes=" + std::to_string(half) + "-\""),
+            std::string::npos)
+      << log;
 }
 
 TEST_F(UpdateRunTest, PatchFolderThatCannotBeCreatedLeavesItsText) {
