@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "core/safe_names.h"
+#include "core/text_rules.h"
 #include "core/update_manifest.h"
 #include "core/zip_writer.h"
 #include "platform/error.h"
@@ -36,17 +37,11 @@ std::string FromFs(const fs::path& p) {
 #endif
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
-}
-
 // The launcher creates and deletes these itself, and writes the player's
 // display choices into Config.ini: publishing them would make every update
 // check find a difference and overwrite the player's choices.
 bool LeftOut(const std::string& relative) {
-  const std::string r = Lower(relative);
+  const std::string r = ToLowerAscii(relative);
   return r == "patcher.exe" || r == "config.ini" || r.starts_with("patch/");
 }
 
@@ -181,15 +176,15 @@ Options ParseOptions(const Args& args) {
 const ReleaseFile& FindLauncher(const std::vector<ReleaseFile>& files, const Options& o) {
   std::vector<const ReleaseFile*> exes, with_inf;
   for (const ReleaseFile& f : files) {
-    if (!f.folder.empty() || !Lower(f.name).ends_with(".exe")) continue;
+    if (!f.folder.empty() || !ToLowerAscii(f.name).ends_with(".exe")) continue;
     if (!o.launcher.empty()) {
       if (f.name == o.launcher) return f;
       continue;
     }
     exes.push_back(&f);
-    const std::string inf = Lower(f.name.substr(0, f.name.size() - 4) + ".inf");
+    const std::string inf = ToLowerAscii(f.name.substr(0, f.name.size() - 4) + ".inf");
     for (const ReleaseFile& g : files)
-      if (g.folder.empty() && Lower(g.name) == inf) with_inf.push_back(&f);
+      if (g.folder.empty() && ToLowerAscii(g.name) == inf) with_inf.push_back(&f);
   }
   if (!o.launcher.empty())
     throw Error("release folder " + o.release + " has no launcher " + o.launcher + " at its top");
@@ -213,7 +208,7 @@ int RunPublish(const Args& args, std::ostream& out, std::ostream&) {
   const std::string inf_name = launcher.name.substr(0, launcher.name.size() - 4) + ".inf";
   const ReleaseFile* config = nullptr;
   for (const ReleaseFile& f : files)
-    if (f.folder.empty() && Lower(f.name) == Lower(inf_name)) config = &f;
+    if (f.folder.empty() && ToLowerAscii(f.name) == ToLowerAscii(inf_name)) config = &f;
 
   {
     std::error_code ec;
