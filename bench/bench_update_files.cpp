@@ -63,7 +63,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (args.size() == 3 && args[0] == "extract") {
       const auto t = std::chrono::steady_clock::now();
-      lk::ExtractPackage(args[1], args[2]);
+      // As the update run unpacks game files.
+      lk::ExtractOptions options;
+      options.durability = lk::WriteDurability::kCached;
+      lk::ExtractPackage(args[1], args[2], options);
       std::printf("ms=%.1f result=-\n", Since(t));
       return 0;
     }

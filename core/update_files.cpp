@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -132,44 +134,89 @@ void ExtractPackage(const std::string& archive, const std::string& folder, const
 
     std::vector<std::pair<std::string, std::string>> expected;
     for (const auto& [name, digest] : options.expected) expected.emplace_back(EntryKey(name), digest);
-    std::vector<bool> seen(expected.size(), false);
 
-    std::optional<UnpackJournal> journal;
-    if (!options.journal.empty()) journal.emplace(options.journal, folders);
+    for (const std::string& f : folders) CreateDirectories(f);
 
-    // Everything goes to temporaries first; the writers remove them again
-    // when anything below throws.
-    std::vector<AtomicFileWriter> written;
-    written.reserve(planned.size());
+    // A file that does not exist yet is written under its final name; the
+    // journal names it, so that a kill before the end removes it again.
+    std::vector<const Planned*> files;
+    std::vector<bool> fresh;
+    std::vector<std::string> fresh_paths;
     for (const Planned& p : planned) {
-      if (options.cancel) options.cancel->ThrowIfCancelled();
-      if (p.entry->is_directory) {
-        CreateDirectories(p.target);
-        continue;
-      }
-      CreateDirectories(ParentOf(p.target));
-      std::size_t want = expected.size();
-      for (std::size_t k = 0; k < expected.size(); ++k)
-        if (expected[k].first == p.key) want = k;
-      AtomicFileWriter out(p.target);
-      std::optional<Sha256> hash;
-      if (want < expected.size()) hash.emplace();
-      zip.Extract(*p.entry, [&](Bytes chunk) {
-        out.Write(chunk.data(), chunk.size());
-        if (hash) hash->Update(chunk);
-      });
-      out.Finish();
-      if (hash) {
-        if (HexDigest(*hash) != expected[want].second)
-          throw DigestMismatchError(archive + ": " + p.entry->name + " does not have the published digest");
-        seen[want] = true;
-      }
-      written.push_back(std::move(out));
+      if (p.entry->is_directory) continue;
+      files.push_back(&p);
+      fresh.push_back(!PathExists(p.target));
+      if (fresh.back()) fresh_paths.push_back(p.target);
     }
+    std::optional<UnpackJournal> journal;
+    if (!options.journal.empty()) journal.emplace(options.journal, folders, fresh_paths);
+
+    // Inflating and writing run on a few workers at once: under Wine every
+    // file's creation waits on the wineserver, and while one worker waits
+    // another inflates. Everything is written and checked before anything
+    // replaces an existing file; the writers remove what they wrote when
+    // anything throws.
+    std::vector<std::optional<AtomicFileWriter>> written(files.size());
+    std::vector<int> matched(files.size(), -1);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    std::mutex error_mutex;
+    auto work = [&] {
+      try {
+        for (std::size_t i; !failed.load() && (i = next.fetch_add(1)) < files.size();) {
+          if (options.cancel) options.cancel->ThrowIfCancelled();
+          const Planned& p = *files[i];
+          std::optional<AtomicFileWriter> out;
+          if (fresh[i]) {
+            try {
+              out.emplace(AtomicFileWriter::CreateNew(p.target, options.durability));
+            } catch (const Error&) {
+              // It appeared meanwhile: replace it as any other.
+            }
+          }
+          if (!out) out.emplace(p.target, options.durability);
+          int want = -1;
+          for (std::size_t k = 0; k < expected.size(); ++k)
+            if (expected[k].first == p.key) want = static_cast<int>(k);
+          std::optional<Sha256> hash;
+          if (want >= 0) hash.emplace();
+          zip.Extract(*p.entry, [&](Bytes chunk) {
+            out->Write(chunk.data(), chunk.size());
+            if (hash) hash->Update(chunk);
+          });
+          out->Finish();
+          if (hash) {
+            if (HexDigest(*hash) != expected[static_cast<std::size_t>(want)].second)
+              throw DigestMismatchError(archive + ": " + p.entry->name + " does not have the published digest");
+            matched[i] = want;
+          }
+          written[i].emplace(std::move(*out));
+        }
+      } catch (...) {
+        std::lock_guard lock(error_mutex);
+        if (!error) error = std::current_exception();
+        failed = true;
+      }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t workers = std::min<std::size_t>(files.size(), std::min(cores * 2, 4u));
+    std::vector<std::thread> threads;
+    try {
+      for (std::size_t k = 1; k < workers; ++k) threads.emplace_back(work);
+    } catch (...) {
+      // Fewer threads than wished: the ones started and this one do the work.
+    }
+    work();
+    for (std::thread& t : threads) t.join();
+    if (error) std::rethrow_exception(error);
+
     for (std::size_t k = 0; k < expected.size(); ++k)
-      if (!seen[k]) throw DigestMismatchError(archive + ": the archive does not hold " + options.expected[k].first);
+      if (std::find(matched.begin(), matched.end(), static_cast<int>(k)) == matched.end())
+        throw DigestMismatchError(archive + ": the archive does not hold " + options.expected[k].first);
     if (options.cancel) options.cancel->ThrowIfCancelled();
-    for (AtomicFileWriter& w : written) w.Commit(options.renameRetryMs);
+    for (std::optional<AtomicFileWriter>& w : written)
+      if (w) w->Commit(options.renameRetryMs);
   }
   if (!RemoveFile(archive) && PathExists(archive)) throw Error(archive + ": cannot be deleted");
 }
@@ -199,9 +246,13 @@ std::string UnpackJournalPath(const std::string& launcherFolder) {
   return JoinPath(JoinPath(launcherFolder, "Patch"), "lk-unpack.journal");
 }
 
-UnpackJournal::UnpackJournal(std::string path, const std::vector<std::string>& folders) : path_(std::move(path)) {
+// One line per entry: "D" or "N", a tab, the path.
+UnpackJournal::UnpackJournal(std::string path, const std::vector<std::string>& folders,
+                             const std::vector<std::string>& newFiles)
+    : path_(std::move(path)) {
   std::string text;
-  for (const std::string& f : folders) text += f + "\n";
+  for (const std::string& f : folders) text += "D\t" + f + "\n";
+  for (const std::string& f : newFiles) text += "N\t" + f + "\n";
   WriteFileAtomically(path_, text);
 }
 
@@ -215,11 +266,18 @@ void RemoveUnpackLeftovers(const std::string& journal) noexcept {
     while (start < text.size()) {
       std::size_t end = text.find('\n', start);
       if (end == std::string::npos) end = text.size();
-      const std::string folder = text.substr(start, end - start);
+      const std::string line = text.substr(start, end - start);
       start = end + 1;
-      if (folder.empty()) continue;
-      for (const std::string& name : ListFiles(folder))
-        if (IsAtomicWriterTemporary(name)) RemoveFile(JoinPath(folder, name));
+      if (line.size() < 3 || line[1] != '\t') continue;
+      const std::string path = line.substr(2);
+      if (line[0] == 'N') {
+        // Written under its final name and maybe cut short: it did not
+        // exist before, so removing it restores what was there.
+        RemoveFile(path);
+      } else if (line[0] == 'D') {
+        for (const std::string& name : ListFiles(path))
+          if (IsAtomicWriterTemporary(name)) RemoveFile(JoinPath(path, name));
+      }
     }
     RemoveFile(journal);
   } catch (...) {

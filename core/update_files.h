@@ -9,6 +9,7 @@
 
 #include "platform/cancel_token.h"
 #include "platform/error.h"
+#include "platform/files.h"
 
 namespace lk {
 
@@ -46,17 +47,21 @@ struct ExtractOptions {
   // Observed between files; a cancel throws CancelledError, replacing
   // nothing when it comes before the first rename.
   const CancelToken* cancel = nullptr;
+  // Whether each file is flushed to the disk before its rename.
+  WriteDurability durability = WriteDurability::kFlushed;
 };
 
 // Creates folder with its missing parents (throws Error when impossible),
 // then, when archive exists, unpacks every entry into folder and deletes
 // the archive. Every name is checked before anything is written, so an
-// unsafe archive leaves the folder untouched. All files are written under
-// temporary names beside their targets first, each checked against its
-// CRC-32 (and its expected digest); only when every one is complete are
-// they renamed over their targets, so a damaged archive, a full disk or a
-// wrong digest replaces nothing, and a kill leaves each file either old or
-// new. An unreadable archive throws and stays.
+// unsafe archive leaves the folder untouched. A file that replaces another
+// is written under a temporary name beside it first; one that is new is
+// written under its own name (the journal names it for a kill). Each is
+// checked against its CRC-32 (and its expected digest); only when every one
+// is complete are the temporaries renamed over their targets, so a damaged
+// archive, a full disk or a wrong digest replaces nothing and leaves no new
+// file, and a kill leaves each file either old or new. An unreadable
+// archive throws and stays.
 void ExtractPackage(const std::string& archive, const std::string& folder, const ExtractOptions& options = {});
 
 // The digest of the unpacked content of one entry (named as in
@@ -66,7 +71,8 @@ void ExtractPackage(const std::string& archive, const std::string& folder, const
 std::string ArchiveEntryDigest(const std::string& archive, const std::string& entry);
 
 // Tidies after an unpacking that was cut short: removes the temporary files
-// in the folders journal names, then the journal. Nothing happens when the
+// in the folders journal names and the new files it was writing under their
+// final names, then the journal. Nothing happens when the
 // journal does not exist; never throws.
 void RemoveUnpackLeftovers(const std::string& journal) noexcept;
 
@@ -74,10 +80,12 @@ void RemoveUnpackLeftovers(const std::string& journal) noexcept;
 // the launcher folder (which ends with a separator): in its Patch folder.
 std::string UnpackJournalPath(const std::string& launcherFolder);
 
-// Records folders in a journal for the time it lives (see ExtractOptions).
+// Records, for the time it lives, the folders that receive temporaries and
+// the files written new under their final names (see ExtractOptions).
 class UnpackJournal {
  public:
-  UnpackJournal(std::string path, const std::vector<std::string>& folders);
+  UnpackJournal(std::string path, const std::vector<std::string>& folders,
+                const std::vector<std::string>& newFiles = {});
   ~UnpackJournal();
   UnpackJournal(const UnpackJournal&) = delete;
   UnpackJournal& operator=(const UnpackJournal&) = delete;

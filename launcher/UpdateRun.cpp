@@ -316,6 +316,10 @@ void RunState::ApplyItems(const UpdateManifest& m, const UpdatePlan& plan, HttpC
       options.expected = {{item.checkEntry, item.expectedDigest}};
       options.journal = UnpackJournalPath(folder);
       options.cancel = &cancel;
+      // Game files are many and checked against their digests at every
+      // start; the configuration is one file the launcher itself reads.
+      options.durability =
+          item.pair.Param3 == kConfigArchive ? WriteDurability::kFlushed : WriteDurability::kCached;
       ExtractPackage(archive, item.pair.Param2, options);
       if (item.pair.Param3 == kConfigArchive) reread = true;
     } catch (const CancelledError&) {

@@ -89,6 +89,8 @@ bool ParseContentRange(const std::string& value, std::int64_t& first, std::int64
 
 struct BodyTooLong {};
 
+// Downloads go to the system's cache only: the archive's CRCs and the
+// unpacked file's digest are checked before anything of it is used.
 // Appends the body to the item's partial file, refusing bytes beyond what
 // was announced: a server must not fill the disk.
 class PartialSink : public DownloadSink {
@@ -257,10 +259,11 @@ FetchResult UpdateDownloader::Attempt(const std::string& url, const std::string&
     std::optional<AtomicFileWriter> kept;
     if (validator.empty()) {
       discard();
-      kept.emplace(target);
+      kept.emplace(target, WriteDurability::kCached);
     } else {
       WriteNote(note_path, PartialNote{address, validator, length});
-      kept.emplace(AtomicFileWriter::Resume(target, partial, static_cast<std::uint64_t>(keep)));
+      kept.emplace(AtomicFileWriter::Resume(target, partial, static_cast<std::uint64_t>(keep),
+                                            WriteDurability::kCached));
     }
     AtomicFileWriter& writer = *kept;
     // An unannounced length is bounded by what the size request said.

@@ -101,12 +101,31 @@ std::vector<std::string> ListFiles(const std::string& folder);
 // renames the temporary over the target. A writer that is destroyed
 // without Commit removes its temporary, unless it was opened to resume,
 // whose partial file is kept for the next attempt.
+enum class WriteDurability {
+  // Flushed to the disk before the rename: after a power loss the target
+  // holds the old or the new content. For few files that matter (the
+  // launcher, its configuration, the patcher, the kit's outputs).
+  kFlushed,
+  // Left to the system's cache: a kill of the writer still leaves the old
+  // or the new file, a power loss may not. For bulk data whose digest is
+  // checked again (game files, downloads): a flush per file made unpacking
+  // a few thousand files several times slower.
+  kCached,
+};
+
 class AtomicFileWriter {
  public:
   // A fresh temporary "<target>.lk-part<n>".
-  explicit AtomicFileWriter(std::string target);
+  explicit AtomicFileWriter(std::string target, WriteDurability durability = WriteDurability::kFlushed);
+  // A file that does not exist yet, written under its final name: nothing
+  // older can be lost, and the rename is saved. It is removed again unless
+  // committed, so the caller must make sure that a kill before Commit is
+  // tidied too (the unpacking's journal names such files). Throws Error
+  // when the target exists or cannot be created.
+  static AtomicFileWriter CreateNew(std::string target, WriteDurability durability = WriteDurability::kFlushed);
   // The temporary is partial (kept between attempts), cut to keep bytes.
-  static AtomicFileWriter Resume(std::string target, std::string partial, std::uint64_t keep);
+  static AtomicFileWriter Resume(std::string target, std::string partial, std::uint64_t keep,
+                                 WriteDurability durability = WriteDurability::kFlushed);
   ~AtomicFileWriter();
   AtomicFileWriter(AtomicFileWriter&&) noexcept;
   AtomicFileWriter& operator=(AtomicFileWriter&&) = delete;
@@ -119,10 +138,11 @@ class AtomicFileWriter {
   const std::string& target() const { return target_; }
   const std::string& temporary() const { return temp_; }
 
-  // Flushes and closes the temporary; it stays until Commit or destruction.
+  // Closes the temporary (flushed first when kFlushed); it stays until
+  // Commit or destruction.
   // Lets a caller check many files before it replaces any.
   void Finish();
-  // Finish, then rename over the target. While the rename fails and
+  // Finish, then rename over the target (nothing to rename for CreateNew). While the rename fails and
   // retryMs is left, tries again (a program may still hold the target for
   // a moment after it ended).
   void Commit(int retryMs = 0);
@@ -130,8 +150,9 @@ class AtomicFileWriter {
   void Discard() noexcept;
 
  private:
-  AtomicFileWriter(std::string target, std::string temp, bool keep_on_failure);
+  AtomicFileWriter(std::string target, std::string temp, bool keep_on_failure, WriteDurability durability);
   std::string target_, temp_;
+  WriteDurability durability_;
   std::optional<OutFile> file_;
   std::uint64_t size_ = 0;
   bool keep_on_failure_ = false;

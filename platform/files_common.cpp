@@ -46,10 +46,12 @@ bool IsAtomicWriterTemporary(const std::string& file_name) {
   return file_name.find_first_not_of("0123456789", digits) == std::string::npos;
 }
 
-AtomicFileWriter::AtomicFileWriter(std::string target, std::string temp, bool keep_on_failure)
-    : target_(std::move(target)), temp_(std::move(temp)), keep_on_failure_(keep_on_failure) {}
+AtomicFileWriter::AtomicFileWriter(std::string target, std::string temp, bool keep_on_failure,
+                                   WriteDurability durability)
+    : target_(std::move(target)), temp_(std::move(temp)), durability_(durability), keep_on_failure_(keep_on_failure) {}
 
-AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {
+AtomicFileWriter::AtomicFileWriter(std::string target, WriteDurability durability)
+    : target_(std::move(target)), durability_(durability) {
   // OutFile refuses an existing name, so a leftover of another writer (or
   // a file of that very name) only moves this one on to the next number.
   static std::atomic<unsigned> counter{0};
@@ -64,8 +66,16 @@ AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(targe
   }
 }
 
-AtomicFileWriter AtomicFileWriter::Resume(std::string target, std::string partial, std::uint64_t keep) {
-  AtomicFileWriter w(std::move(target), std::move(partial), true);
+AtomicFileWriter AtomicFileWriter::CreateNew(std::string target, WriteDurability durability) {
+  std::string temp = target;
+  AtomicFileWriter w(std::move(target), std::move(temp), false, durability);
+  w.file_.emplace(w.temp_);
+  return w;
+}
+
+AtomicFileWriter AtomicFileWriter::Resume(std::string target, std::string partial, std::uint64_t keep,
+                                          WriteDurability durability) {
+  AtomicFileWriter w(std::move(target), std::move(partial), true, durability);
   w.file_.emplace(OutFile::Resume(w.temp_, keep));
   w.size_ = keep;
   return w;
@@ -74,6 +84,7 @@ AtomicFileWriter AtomicFileWriter::Resume(std::string target, std::string partia
 AtomicFileWriter::AtomicFileWriter(AtomicFileWriter&& other) noexcept
     : target_(std::move(other.target_)),
       temp_(std::move(other.temp_)),
+      durability_(other.durability_),
       file_(std::move(other.file_)),
       size_(other.size_),
       keep_on_failure_(other.keep_on_failure_),
@@ -95,7 +106,7 @@ void AtomicFileWriter::Write(const std::uint8_t* data, std::size_t n) {
 
 void AtomicFileWriter::Finish() {
   if (!file_) return;
-  file_->Flush();
+  if (durability_ == WriteDurability::kFlushed) file_->Flush();
   file_->Close();
   file_.reset();
 }
@@ -103,6 +114,10 @@ void AtomicFileWriter::Finish() {
 void AtomicFileWriter::Commit(int retryMs) {
   if (done_) throw Error(target_ + ": committed twice");
   Finish();
+  if (temp_ == target_) {
+    done_ = true;
+    return;
+  }
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs);
   for (;;) {
     try {

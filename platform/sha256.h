@@ -1,6 +1,7 @@
 #pragma once
-// SHA-256 (FIPS 180-4) through the platform's own implementation: BCrypt on
-// Windows, OpenSSL's libcrypto on the host.
+// SHA-256 (FIPS 180-4): on Windows our own on the processor's SHA
+// extensions where it has them (Wine's BCrypt is a slow portable one), else
+// BCrypt; on the host OpenSSL's libcrypto (which uses them itself).
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -12,9 +13,14 @@ namespace lk {
 
 using Sha256Digest = std::array<std::uint8_t, 32>;
 
+enum class Sha256Backend {
+  kFastest,   // the processor's SHA extensions where the platform's is slower
+  kPlatform,  // always BCrypt or libcrypto (tests compare the two)
+};
+
 class Sha256 {
  public:
-  Sha256();
+  explicit Sha256(Sha256Backend backend = Sha256Backend::kFastest);
   ~Sha256();
   Sha256(Sha256&&) noexcept;
   Sha256& operator=(Sha256&&) noexcept;

@@ -10,7 +10,7 @@ struct Sha256::Impl {
   ~Impl() { EVP_MD_CTX_free(ctx); }
 };
 
-Sha256::Sha256() : impl_(std::make_unique<Impl>()) {
+Sha256::Sha256(Sha256Backend) : impl_(std::make_unique<Impl>()) {
   impl_->ctx = EVP_MD_CTX_new();
   if (!impl_->ctx || EVP_DigestInit_ex(impl_->ctx, EVP_sha256(), nullptr) != 1)
     throw Error("SHA-256 is not available");

@@ -1,10 +1,12 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/error.h"
 #include "platform/sha256.h"
+#include "platform/sha256_shani.h"
 
 namespace lk {
 namespace {
@@ -24,13 +26,18 @@ BCRYPT_ALG_HANDLE Provider() {
 }  // namespace
 
 struct Sha256::Impl {
+  std::optional<Sha256Ni> fast;
   BCRYPT_HASH_HANDLE hash = nullptr;
   ~Impl() {
     if (hash) BCryptDestroyHash(hash);
   }
 };
 
-Sha256::Sha256() : impl_(std::make_unique<Impl>()) {
+Sha256::Sha256(Sha256Backend backend) : impl_(std::make_unique<Impl>()) {
+  if (backend == Sha256Backend::kFastest && ShaExtensionsAvailable()) {
+    impl_->fast.emplace();
+    return;
+  }
   if (BCryptCreateHash(Provider(), &impl_->hash, nullptr, 0, nullptr, 0, 0) < 0)
     throw Error("SHA-256 hash object cannot be created");
 }
@@ -39,6 +46,10 @@ Sha256::Sha256(Sha256&&) noexcept = default;
 Sha256& Sha256::operator=(Sha256&&) noexcept = default;
 
 void Sha256::Update(Bytes data) {
+  if (impl_->fast) {
+    impl_->fast->Update(data.data(), data.size());
+    return;
+  }
   // BCryptHashData takes a 32-bit length.
   while (!data.empty()) {
     const ULONG n = static_cast<ULONG>(data.size() > 0x40000000u ? 0x40000000u : data.size());
@@ -49,6 +60,7 @@ void Sha256::Update(Bytes data) {
 }
 
 Sha256Digest Sha256::Final() {
+  if (impl_->fast) return impl_->fast->Final();
   Sha256Digest d{};
   if (BCryptFinishHash(impl_->hash, d.data(), static_cast<ULONG>(d.size()), 0) < 0)
     throw Error("SHA-256 final failed");

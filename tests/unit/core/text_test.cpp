@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <vector>
+
 #include "platform/error.h"
 #include "platform/sha256.h"
+#include "platform/sha256_shani.h"
 
 namespace lk {
 namespace {
@@ -65,18 +70,56 @@ TEST(Gbk, EncodesStrictly) {
   EXPECT_THROW(Utf8ToGbk(Bin({0xFF})), EncodingError);
 }
 
+std::string Hex(const Sha256Digest& d) { return ToLowerHex(Bytes(d.data(), d.size())); }
+
+// Both backends, and the processor's extensions directly where it has them.
 TEST(Sha256, KnownVectors) {
-  EXPECT_EQ(ToLowerHex(ComputeSha256(AsBytes(""))),
-            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-  EXPECT_EQ(ToLowerHex(ComputeSha256(AsBytes("abc"))),
-            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  // Fed in pieces gives the same digest as in one piece.
-  const std::string million(1000000, 'a');
-  Sha256 h;
-  for (std::size_t i = 0; i < million.size(); i += 4099)
-    h.Update(AsBytes(std::string_view(million).substr(i, 4099)));
-  const Sha256Digest d = h.Final();
-  EXPECT_EQ(ToLowerHex(d), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  const std::pair<std::string, const char*> vectors[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrs"
+       "tnopqrstu",
+       "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& [text, digest] : vectors) {
+    for (const Sha256Backend backend : {Sha256Backend::kFastest, Sha256Backend::kPlatform}) {
+      // Fed in pieces gives the same digest as in one piece.
+      Sha256 h(backend);
+      for (std::size_t i = 0; i < text.size(); i += 4099) h.Update(AsBytes(std::string_view(text).substr(i, 4099)));
+      EXPECT_EQ(Hex(h.Final()), digest) << text.size();
+    }
+    if (ShaExtensionsAvailable()) {
+      Sha256Ni n;
+      n.Update(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+      EXPECT_EQ(Hex(n.Final()), digest) << text.size();
+    }
+  }
+}
+
+// Random data of every length around the block and padding boundaries, fed
+// in random pieces: the fast path agrees with the platform's.
+TEST(Sha256, TheProcessorsExtensionsAgreeWithThePlatform) {
+  if (!ShaExtensionsAvailable()) GTEST_SKIP() << "this processor has no SHA extensions";
+  std::mt19937 random(20261211);
+  std::string data(70000, '\0');
+  for (char& c : data) c = static_cast<char>(random());
+  std::vector<std::size_t> lengths;
+  for (std::size_t n = 0; n <= 200; ++n) lengths.push_back(n);
+  for (std::size_t n : {1000u, 4095u, 4096u, 4097u, 65535u, 65536u, 70000u}) lengths.push_back(n);
+  for (const std::size_t n : lengths) {
+    Sha256 platform(Sha256Backend::kPlatform);
+    platform.Update(AsBytes(std::string_view(data).substr(0, n)));
+    Sha256Ni fast;
+    for (std::size_t at = 0; at < n;) {
+      const std::size_t piece = std::min<std::size_t>(n - at, random() % 150);
+      fast.Update(reinterpret_cast<const std::uint8_t*>(data.data()) + at, piece);
+      at += piece;
+    }
+    ASSERT_EQ(Hex(fast.Final()), Hex(platform.Final())) << n;
+  }
 }
 
 }  // namespace

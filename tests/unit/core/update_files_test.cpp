@@ -331,7 +331,9 @@ TEST(UnpackJournal, LeftoversOfAKilledUnpackingAreRemoved) {
 
   // What a kill leaves: the journal and temporaries in the folders it names.
   {
-    UnpackJournal left(journal, {dir.File("game"), dir.File("game/deep/er")});
+    UnpackJournal left(journal, {dir.File("game"), dir.File("game/deep/er")}, {dir.File("game/deep/new.bin")});
+    // A new file is written under its own name: cut short, it goes too.
+    WriteTestFile(dir.File("game/deep/new.bin"), "half of a new file");
     WriteTestFile(dir.File("game/a.txt.lk-part3"), "half");
     WriteTestFile(dir.File("game/deep/er/b.txt.lk-part17"), "half");
     // Not temporaries of ours, or in a folder the journal does not name.
