@@ -164,15 +164,20 @@ class UpdateKill(h.TempDirTestCase):
         old_launcher = sha(self.exe)
 
         self.start_and_accept(self.brand_a)
-        h.wait_until(lambda: [t for t in temporaries(self.game) if "bundle.bin" in t], timeout=90, interval=0.02,
+        # bundle.bin is new, so it is written under its own name (the
+        # launcher under a temporary one, as it replaces the old).
+        bundle = os.path.join(self.game, "bundle.bin")
+        h.wait_until(lambda: os.path.exists(bundle) and os.path.getsize(bundle) > 0, timeout=90, interval=0.02,
                      what="the patcher to unpack")
         kill_all(self.game, "patcher.exe")
         h.wait_until(lambda: not processes_running(self.game, "patcher.exe"), timeout=20, what="the patcher to go")
         # The patcher ended the old launcher before it unpacked; nothing of
-        # the archive has replaced anything yet.
+        # the archive has replaced anything yet, and the journal names the
+        # half-written new file for the next start.
         self.assertEqual(processes_running(self.game, "launcher.exe"), [])
         self.assertEqual(sha(self.exe), old_launcher)
-        self.assertFalse(os.path.exists(os.path.join(self.game, "bundle.bin")))
+        with open(os.path.join(self.game, "Patch", "lk-unpack.journal"), encoding="utf-8") as f:
+            self.assertIn("N\t" + h.winpath(bundle), f.read())
 
         # The next start tidies, asks again and completes through the patcher.
         self.start_and_accept(self.brand_a)

@@ -521,12 +521,15 @@ TEST_F(UpdateRunTest, LeftoversOfEarlierRunsAreTidied) {
     Write(patch / name, "left over");
   Write(launcher_dir_ / L"top.txt.lk-part4", "half");
   Write(launcher_dir_ / L"data" / L"a.dat.lk-part0", "half");
-  Write(patch / L"lk-unpack.journal", U8(launcher_dir_) + "\n" + U8(launcher_dir_ / L"data") + "\n");
+  Write(launcher_dir_ / L"data" / L"new.dat", "a new file, cut short");
+  Write(patch / L"lk-unpack.journal", "D\t" + U8(launcher_dir_) + "\nD\t" + U8(launcher_dir_ / L"data") +
+                                          "\nN\t" + U8(launcher_dir_ / L"data" / L"new.dat") + "\n");
   host_.answer = false;
   RunTo(manifest_url());
   EXPECT_EQ(Tree(patch), (std::vector<std::string>{"file_2.zip.lkinfo", "file_2.zip.lkpart"}));
   EXPECT_FALSE(fs::exists(launcher_dir_ / L"top.txt.lk-part4"));
   EXPECT_FALSE(fs::exists(launcher_dir_ / L"data" / L"a.dat.lk-part0"));
+  EXPECT_FALSE(fs::exists(launcher_dir_ / L"data" / L"new.dat"));
   EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v1");
 }
 
