@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/digest_cache.h"
 #include "core/scope_exit.h"
 #include "core/update_files.h"
 #include "core/update_manifest.h"
@@ -121,6 +122,7 @@ struct RunState {
   Gate gate;
   UniqueHandle finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   UpdateProgress progress;
+  DigestCache digests{ExtractFileFolder(place.launcherExePath)};
   std::vector<UpdateFailure> failures;
 
   // Runs fn on the UI thread and waits; false when the run is cancelled
@@ -169,6 +171,7 @@ void RunState::Work() {
   // An unpacking that a kill cut short (of an earlier run, or of the
   // patcher) left temporaries beside the game files.
   RemoveUnpackLeftovers(UnpackJournalPath(folder));
+  digests.Load(DigestCachePath(folder));
   try {
     HttpClient client(place.fetch.http);
     const CancelToken::Registration abort = cancel.OnCancel([&client] { client.Abort(); });
@@ -214,9 +217,12 @@ void RunState::Work() {
       Fail(kManifestName, "Count 无效");
       throw RunFailed{};
     }
-    const UpdatePlan plan = PlanUpdate(m, exePath, folder, [](const std::vector<std::string>& paths) {
-      return FileDigests(paths);
+    // Files whose identity is unchanged since they were last hashed are
+    // not read again (all are with a full check).
+    const UpdatePlan plan = PlanUpdate(m, exePath, folder, [this](const std::vector<std::string>& paths) {
+      return digests.Digests(paths, place.fullCheck);
     });
+    digests.Save(DigestCachePath(folder));
     for (const RefusedItem& r : plan.refused) Fail(r.name, "名称不安全");
     TidyPatchFolder(patchFolder, plan);
     cancel.ThrowIfCancelled();
@@ -321,6 +327,7 @@ void RunState::ApplyItems(const UpdateManifest& m, const UpdatePlan& plan, HttpC
       options.durability =
           item.pair.Param3 == kConfigArchive ? WriteDurability::kFlushed : WriteDurability::kCached;
       ExtractPackage(archive, item.pair.Param2, options);
+      digests.Remember(item.checkPath, item.expectedDigest);
       if (item.pair.Param3 == kConfigArchive) reread = true;
     } catch (const CancelledError&) {
       RemoveFile(archive);
@@ -333,6 +340,7 @@ void RunState::ApplyItems(const UpdateManifest& m, const UpdatePlan& plan, HttpC
       Fail(name, "解压失败");
     }
   }
+  digests.Save(DigestCachePath(folder));
   cancel.ThrowIfCancelled();
   if (launcher) {
     try {
@@ -443,7 +451,11 @@ std::unique_ptr<UpdateRun> StartUpdateRun(UpdateHost& host, UiDispatcher& ui, Ma
 
 std::unique_ptr<UpdateRun> UpdateRun::Start(UpdateHost& host, UiDispatcher& ui, ManifestIni& manifest,
                                             std::string updateUrl) {
-  return StartUpdateRun(host, ui, manifest, std::move(updateUrl), UpdateRunPlace{OwnExecutablePath(), {}});
+  UpdateRunPlace place{OwnExecutablePath(), {}};
+  // Shift held while the launcher starts: check every file from scratch,
+  // for a player who suspects a damaged client.
+  place.fullCheck = (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+  return StartUpdateRun(host, ui, manifest, std::move(updateUrl), std::move(place));
 }
 
 }  // namespace lk

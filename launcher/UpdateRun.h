@@ -17,6 +17,9 @@ namespace lk {
 struct UpdateRunPlace {
   std::string launcherExePath;  // full path; its folder is the launcher folder
   FetchPolicy fetch;
+  // Every file is hashed, whatever the digest cache remembers (the player
+  // held Shift while the launcher started).
+  bool fullCheck = false;
 };
 
 // UpdateRun::Start with an explicit place.

@@ -89,6 +89,29 @@ bool RemoveEmptyDirectory(const std::string& path) noexcept;
 // included; false for an empty or missing folder.
 bool DirectoryHasEntries(const std::string& path);
 
+// What identifies one version of a file without reading it: its size, its
+// last-write time, its change time (moved by every write and every change
+// of its metadata, a last-write time set back by hand included) and its
+// file ID (a file replaced by another gets a new one). Times in the
+// system's file clock (FileClockNow); a field the file system does not
+// give is 0.
+struct FileIdentity {
+  std::uint64_t size = 0;
+  std::int64_t lastWrite = 0;
+  std::int64_t change = 0;
+  std::uint64_t id = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identities of the regular files directly inside folder, by name, in
+// one pass over the folder (no file is opened); empty for a missing folder.
+std::vector<std::pair<std::string, FileIdentity>> ListFileIdentities(const std::string& folder);
+// The identity of one regular file; nothing when it is missing or a folder.
+std::optional<FileIdentity> QueryFileIdentity(const std::string& path);
+// Now on the clock of FileIdentity's times, and that clock's ticks per second.
+std::int64_t FileClockNow();
+extern const std::int64_t kFileClockTicksPerSecond;
+
 // The size of a regular file; nothing when it is missing or a folder.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 // The names of the regular files directly inside folder (not of its

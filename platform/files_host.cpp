@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -120,6 +121,48 @@ void OutFile::Close() {
   const int fd = impl_->fd;
   impl_->fd = -1;
   if (::close(fd) != 0) Fail(impl_->path, "cannot write", errno);
+}
+
+const std::int64_t kFileClockTicksPerSecond = 1000000000;
+
+namespace {
+
+std::int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+  FileIdentity id;
+  id.size = static_cast<std::uint64_t>(st.st_size);
+  id.lastWrite = Nanoseconds(st.st_mtim);
+  id.change = Nanoseconds(st.st_ctim);
+  id.id = static_cast<std::uint64_t>(st.st_ino);
+  return id;
+}
+
+}  // namespace
+
+std::int64_t FileClockNow() {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return Nanoseconds(now);
+}
+
+std::vector<std::pair<std::string, FileIdentity>> ListFileIdentities(const std::string& folder) {
+  std::vector<std::pair<std::string, FileIdentity>> out;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    struct stat st;
+    if (::stat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      out.emplace_back(it->path().filename().string(), IdentityOf(st));
+  }
+  return out;
+}
+
+std::optional<FileIdentity> QueryFileIdentity(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return IdentityOf(st);
 }
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {

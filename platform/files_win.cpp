@@ -119,6 +119,62 @@ void OutFile::Close() {
   impl_->file.reset();
 }
 
+const std::int64_t kFileClockTicksPerSecond = 10000000;
+
+std::int64_t FileClockNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+}
+
+std::vector<std::pair<std::string, FileIdentity>> ListFileIdentities(const std::string& folder) {
+  std::vector<std::pair<std::string, FileIdentity>> out;
+  UniqueFile dir(CreateFileW(Wide(folder).c_str(), FILE_LIST_DIRECTORY,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!dir) return out;
+  // 8-byte aligned, as the records are.
+  std::vector<std::uint64_t> buffer(64 * 1024 / sizeof(std::uint64_t));
+  FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+  while (GetFileInformationByHandleEx(dir.get(), kind, buffer.data(),
+                                      static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t)))) {
+    kind = FileIdBothDirectoryInfo;
+    const auto* at = reinterpret_cast<const std::uint8_t*>(buffer.data());
+    for (;;) {
+      const auto* e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+      if (!(e->FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        FileIdentity id;
+        id.size = static_cast<std::uint64_t>(e->EndOfFile.QuadPart);
+        id.lastWrite = e->LastWriteTime.QuadPart;
+        id.change = e->ChangeTime.QuadPart;
+        id.id = static_cast<std::uint64_t>(e->FileId.QuadPart);
+        out.emplace_back(Narrow(std::wstring_view(e->FileName, e->FileNameLength / sizeof(wchar_t))), id);
+      }
+      if (e->NextEntryOffset == 0) break;
+      at += e->NextEntryOffset;
+    }
+  }
+  return out;
+}
+
+std::optional<FileIdentity> QueryFileIdentity(const std::string& path) {
+  UniqueFile file(CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                              nullptr));
+  if (!file) return std::nullopt;
+  FILE_BASIC_INFO basic{};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof(basic)) ||
+      !GetFileInformationByHandle(file.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return std::nullopt;
+  FileIdentity id;
+  id.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  id.lastWrite = basic.LastWriteTime.QuadPart;
+  id.change = basic.ChangeTime.QuadPart;
+  id.id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return id;
+}
+
 std::optional<std::uint64_t> FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;

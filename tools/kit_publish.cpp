@@ -6,6 +6,7 @@
 #include <ostream>
 #include <system_error>
 
+#include "core/digest_cache.h"
 #include "core/safe_names.h"
 #include "core/text_rules.h"
 #include "core/update_manifest.h"
@@ -37,12 +38,13 @@ std::string FromFs(const fs::path& p) {
 #endif
 }
 
-// The launcher creates and deletes these itself, and writes the player's
-// display choices into Config.ini: publishing them would make every update
-// check find a difference and overwrite the player's choices.
+// The launcher creates and deletes these itself (its digest cache among
+// them), and writes the player's display choices into Config.ini:
+// publishing them would make every update check find a difference and
+// overwrite the player's choices or the player's own cache.
 bool LeftOut(const std::string& relative) {
   const std::string r = ToLowerAscii(relative);
-  return r == "patcher.exe" || r == "config.ini" || r.starts_with("patch/");
+  return r == "patcher.exe" || r == "config.ini" || r == kDigestCacheName || r.starts_with("patch/");
 }
 
 struct ReleaseFile {

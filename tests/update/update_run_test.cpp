@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/digest_cache.h"
 #include "core/zip_writer.h"
 #include "launcher/update_download.h"
 #include "platform/http_client.h"
@@ -180,6 +181,7 @@ class UpdateRunTest : public ::testing::Test {
     UpdateRunPlace place{U8(launcher()), {}};
     place.fetch.http.idle_timeout = 1500ms;
     place.fetch.retry_pauses = {50ms, 100ms};
+    place.fullCheck = full_check_;
     return place;
   }
   void Start(const std::string& url) { run_ = StartUpdateRun(host_, ui_.dispatcher(), manifest_, url, Place()); }
@@ -209,6 +211,7 @@ class UpdateRunTest : public ::testing::Test {
   std::unique_ptr<UpdateRun> run_;
   std::vector<std::string> calls_;
   bool ui_stopped_ = false;
+  bool full_check_ = false;
 };
 
 // A release of launcher, configuration and three game files.
@@ -554,6 +557,39 @@ TEST_F(UpdateRunTest, APartialDownloadOfAnEarlierRunIsResumed) {
   EXPECT_NE(log.find("GET /" + site_name_ + "/file_0.zip 206 range=\"bytes=" + std::to_string(half) + "-\""),
             std::string::npos)
       << log;
+}
+
+// The run trusts the digest cache for a file whose identity is unchanged;
+// a full check (Shift at start) reads every file.
+TEST_F(UpdateRunTest, TheDigestCacheIsTrustedUnlessAFullCheckIsAsked) {
+  Publish(kRelease);
+  Local(kRelease);
+  RunTo(manifest_url());
+  ASSERT_TRUE(EndsWithFinalDisplay(calls_));
+  EXPECT_TRUE(fs::exists(launcher_dir_ / L"lk-digest.cache"));
+  run_.reset();
+  // top.txt goes back to an old version, but the cache is told it is the
+  // published one, as if the disk had lost a write behind its back.
+  Local({{"top.txt", "top v1"}});
+  {
+    DigestCache cache(U8(launcher_dir_) + "\\");
+    cache.Load(U8(launcher_dir_ / L"lk-digest.cache"));
+    ManifestIni store;
+    ReadManifestText(AsBytes(ManifestText()), store);
+    cache.Remember(U8(launcher_dir_ / L"top.txt"), store.ReadString("File_2", "FileMd5"));
+    cache.Save(U8(launcher_dir_ / L"lk-digest.cache"));
+  }
+  host_.calls.clear();
+  RunTo(manifest_url());
+  EXPECT_FALSE(Has(calls_, "Ask"));
+  EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v1");
+  run_.reset();
+  host_.calls.clear();
+  full_check_ = true;
+  RunTo(manifest_url());
+  EXPECT_TRUE(Has(calls_, "Ask"));
+  EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v2");
+  EXPECT_TRUE(EndsWithFinalDisplay(calls_));
 }
 
 TEST_F(UpdateRunTest, PatchFolderThatCannotBeCreatedLeavesItsText) {

@@ -58,6 +58,7 @@ TEST(KitPublish, SiteUnpacksToFilesWhoseDigestsMatchTheManifest) {
   for (const auto& [name, content] : files) WriteTestFile(dir.File("release/" + name), content);
   WriteTestFile(dir.File("release/Config.ini"), "[Options]\r\n");
   WriteTestFile(dir.File("release/patcher.exe"), "patcher");
+  WriteTestFile(dir.File("release/lk-digest.cache"), "a player's own cache");
   WriteTestFile(dir.File("release/Patch/old.zip"), "old");
 
   const test::KitResult r = RunKit({"publish", release, dir.File("site"), "--url", "http://127.0.0.1:8080/更新/",
@@ -65,6 +66,7 @@ TEST(KitPublish, SiteUnpacksToFilesWhoseDigestsMatchTheManifest) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("left out: Config.ini"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("left out: patcher.exe"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("left out: lk-digest.cache"), std::string::npos) << r.out;
 
   const ManifestIni ini = ReadSite(dir.File("site/update.ini"));
   EXPECT_EQ(ini.ReadString("UpdateData", "UpdateUrl"), "http://127.0.0.1:8080/更新/");
