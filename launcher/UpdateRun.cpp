@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/digest_cache.h"
 #include "core/scope_exit.h"
+#include "core/text_rules.h"
 #include "core/update_files.h"
 #include "core/update_manifest.h"
 #include "core/update_plan.h"
@@ -281,35 +283,195 @@ void RunState::Work() {
     RemoveDirIfEmpty(patchFolder);
 }
 
+// Where one item's concurrent download stands; the display follows it
+// when the item's turn comes.
+struct FetchSlot : ItemProgress {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::int64_t size = 0;  // the size request's answer
+  bool sized = false;
+  std::int64_t length = -1, bytes = 0;
+  bool done = false, ok = false;
+  FetchResult result;
+
+  template <class F>
+  void Update(F f) {
+    {
+      std::lock_guard lock(mutex);
+      f();
+    }
+    changed.notify_all();
+  }
+  bool BeginItem(std::int64_t) override { return true; }
+  bool Receive(std::int64_t content_length, std::int64_t so_far, bool) override {
+    Update([&] {
+      length = content_length;
+      bytes = so_far;
+    });
+    return true;
+  }
+  bool Completed() override { return true; }
+  void EndItem() override {}
+};
+
 // Each item is fetched, checked and applied on its own: one that fails is
-// named at the end, and the others go on.
-void RunState::ApplyItems(const UpdateManifest& m, const UpdatePlan& plan, HttpClient& client,
+// named at the end, and the others go on. Items are fetched a few at once
+// over connections kept alive, size requests on connections of their own
+// so that their round trips overlap the transfers; the display shows one
+// item after the other in list order, as if they came one by one, and each
+// is applied in that order as soon as it is there.
+void RunState::ApplyItems(const UpdateManifest& m, const UpdatePlan& plan, HttpClient&,
                           bool& patcherStarted) {
   const std::string folder = ExtractFileFolder(place.launcherExePath);
   const std::string patchFolder = folder + "Patch";
-  UpdateDownloader downloader(client, cancel, progress, patchFolder, place.fetch);
+  const std::size_t n = plan.items.size();
+  std::vector<std::unique_ptr<FetchSlot>> slots;
+  for (std::size_t i = 0; i < n; ++i) slots.push_back(std::make_unique<FetchSlot>());
 
-  std::vector<std::int64_t> sizes;
+  // The same archive twice in one list must not be fetched again before
+  // the first is applied: such a list is fetched strictly one item after
+  // the other.
+  std::vector<std::string> names;
+  for (const PatchItem& item : plan.items) names.push_back(ToLowerAscii(item.pair.Param1));
+  std::sort(names.begin(), names.end());
+  const bool repeated = std::adjacent_find(names.begin(), names.end()) != names.end();
+  const std::size_t connections = std::min<std::size_t>(n, repeated ? 1 : place.fetch.connections);
+
+  std::atomic<std::size_t> next_size{0}, next_item{0};
+  std::atomic<bool> stop{false};
+  std::mutex applied_mutex;
+  std::condition_variable applied_changed;
+  std::size_t applied = 0;  // items the display has finished with
+  auto finished_item = [&] {
+    {
+      std::lock_guard lock(applied_mutex);
+      ++applied;
+    }
+    applied_changed.notify_all();
+  };
+  // A worker that cannot go on leaves its items to the others or, when it
+  // was the last, to the display's wait, which a cancel or the end of the
+  // run ends; nothing it throws may leave its thread.
+  auto guarded = [&](const std::function<void()>& body) {
+    return [&, body] {
+      try {
+        body();
+      } catch (...) {
+        stop = true;
+        for (const auto& slot : slots)
+          slot->Update([&] {
+            slot->sized = true;
+            if (!slot->done) slot->result.failure = FetchFailure::kConnection;
+            slot->done = true;
+          });
+      }
+    };
+  };
+  auto sizes = [&] {
+    HttpClient client(place.fetch.http);
+    const CancelToken::Registration abort = cancel.OnCancel([&client] { client.Abort(); });
+    FetchSlot unused;
+    UpdateDownloader asker(client, cancel, unused, patchFolder, place.fetch);
+    for (std::size_t i; !stop.load() && (i = next_size.fetch_add(1)) < n;) {
+      std::int64_t size = 0;
+      try {
+        size = asker.GetRemoteFileSize(m.UpdateUrl, plan.items[i].pair.Param1);
+      } catch (const CancelledError&) {
+      }
+      slots[i]->Update([&] {
+        slots[i]->size = size;
+        slots[i]->sized = true;
+      });
+    }
+  };
+  auto items = [&] {
+    HttpClient client(place.fetch.http);
+    const CancelToken::Registration abort = cancel.OnCancel([&client] { client.Abort(); });
+    for (std::size_t i; !stop.load() && (i = next_item.fetch_add(1)) < n;) {
+      if (repeated) {
+        std::unique_lock lock(applied_mutex);
+        applied_changed.wait(lock, [&] { return applied >= i || stop.load() || cancel.Cancelled(); });
+        if (stop.load() || cancel.Cancelled()) break;
+      }
+      FetchSlot& slot = *slots[i];
+      std::int64_t known = 0;
+      {
+        std::lock_guard lock(slot.mutex);
+        if (slot.sized) known = slot.size;
+      }
+      UpdateDownloader fetcher(client, cancel, slot, patchFolder, place.fetch);
+      const bool ok = fetcher.DownloadFile(m.UpdateUrl, plan.items[i].pair.Param1, known);
+      slot.Update([&] {
+        slot.done = true;
+        slot.ok = ok;
+        slot.result = fetcher.last();
+      });
+    }
+  };
+  // A cancel wakes the display wherever it waits.
+  const CancelToken::Registration wake = cancel.OnCancel([&] {
+    for (const auto& slot : slots) slot->Update([] {});
+    finished_item();
+  });
+  std::vector<std::thread> workers;
+  ScopeExit join([&] {
+    stop = true;
+    finished_item();
+    for (std::thread& t : workers) t.join();
+  });
+  for (std::size_t k = 0; k < connections; ++k) {
+    workers.emplace_back(guarded(sizes));
+    workers.emplace_back(guarded(items));
+  }
+
+  // The size pass, as the display needs it: the sum before the first item.
   std::int64_t total = 0;
-  for (const PatchItem& item : plan.items) {
+  for (const auto& slot : slots) {
+    std::unique_lock lock(slot->mutex);
+    slot->changed.wait(lock, [&] { return slot->sized || cancel.Cancelled(); });
     cancel.ThrowIfCancelled();
-    sizes.push_back(downloader.GetRemoteFileSize(m.UpdateUrl, item.pair.Param1));
-    total += sizes.back();
+    total += slot->size;
   }
   progress.UpdateTotalBytes = total;
 
   const PatchItem* launcher = nullptr;
   bool reread = false;
-  for (std::size_t i = 0; i < plan.items.size(); ++i) {
+  for (std::size_t i = 0; i < n; ++i) {
     const PatchItem& item = plan.items[i];
     const std::string& name = item.pair.Param1;
+    FetchSlot& slot = *slots[i];
+    ScopeExit next_may_come([&] { finished_item(); });
     cancel.ThrowIfCancelled();
-    if (!downloader.DownloadFile(m.UpdateUrl, name, sizes[i])) {
+    // The display follows this item's transfer, or catches up with one
+    // that ran ahead.
+    std::unique_lock lock(slot.mutex);
+    if (!progress.BeginItem(slot.size)) throw CancelledError();
+    std::int64_t shown = -1;
+    for (;;) {
+      slot.changed.wait(lock, [&] { return slot.done || slot.bytes != shown || cancel.Cancelled(); });
       cancel.ThrowIfCancelled();
-      Fail(name, FetchFailureText(downloader.last()));
+      if (slot.bytes != shown && slot.bytes > 0) {
+        shown = slot.bytes;
+        const std::int64_t length = slot.length;
+        lock.unlock();
+        if (!progress.Receive(length, shown, false)) throw CancelledError();
+        lock.lock();
+      }
+      shown = slot.bytes;
+      if (slot.done) break;
+    }
+    const bool ok = slot.ok;
+    const FetchResult result = slot.result;
+    const std::int64_t length = slot.length;
+    lock.unlock();
+    if (ok && (!progress.Receive(length, shown, true) || !progress.Completed())) throw CancelledError();
+    progress.EndItem();
+    if (!ok) {
+      cancel.ThrowIfCancelled();
+      Fail(name, FetchFailureText(result));
       continue;
     }
-    const std::string archive = downloader.ItemPath(name);
+    const std::string archive = JoinPath(patchFolder, name);
     try {
       if (item.pair.Param3 == kLauncherArchive) {
         // The patcher unpacks it later; what it will unpack is checked now.

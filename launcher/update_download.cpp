@@ -147,7 +147,7 @@ std::string FetchFailureText(const FetchResult& r) {
   return "连接中断";
 }
 
-UpdateDownloader::UpdateDownloader(HttpClient& client, const CancelToken& cancel, UpdateProgress& progress,
+UpdateDownloader::UpdateDownloader(HttpClient& client, const CancelToken& cancel, ItemProgress& progress,
                                    std::string patch_folder, FetchPolicy policy)
     : client_(client),
       cancel_(cancel),

@@ -23,6 +23,9 @@ namespace lk {
 
 struct FetchPolicy {
   HttpOptions http;
+  // How many items are fetched at once (and how many size requests run
+  // at once beside them), each over a connection kept alive.
+  std::size_t connections = 4;
   // The pause before each further attempt; their number is the number of
   // retries.
   std::vector<std::chrono::milliseconds> retry_pauses{std::chrono::milliseconds(1000),
@@ -58,7 +61,7 @@ class UpdateDownloader {
  public:
   // client is the run's (its connections are kept alive between items);
   // cancel aborts it. patch_folder: the launcher folder + "Patch".
-  UpdateDownloader(HttpClient& client, const CancelToken& cancel, UpdateProgress& progress,
+  UpdateDownloader(HttpClient& client, const CancelToken& cancel, ItemProgress& progress,
                    std::string patch_folder, FetchPolicy policy = {});
 
   // HEAD of url + FileName (plainly joined). Status 200: the
@@ -83,7 +86,7 @@ class UpdateDownloader {
 
   HttpClient& client_;
   const CancelToken& cancel_;
-  UpdateProgress& progress_;
+  ItemProgress& progress_;
   std::string patch_folder_;
   FetchPolicy policy_;
   FetchResult last_;

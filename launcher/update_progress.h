@@ -24,7 +24,25 @@ class Stopwatch {
   std::atomic<bool> running_{false};
 };
 
-class UpdateProgress {
+// What one item's download reports while it runs. The run's display
+// (UpdateProgress) implements it for the item it shows; a download that
+// runs ahead of the display reports to a slot of its own.
+class ItemProgress {
+ public:
+  virtual ~ItemProgress() = default;
+  // Before the transfer: the item's size as the size request gave it (0
+  // refused, -1 unknown). False: stop, the window is closing.
+  virtual bool BeginItem(std::int64_t size) = 0;
+  // The transfer has bytes_so_far of the item (those kept from an earlier
+  // attempt included) of content_length (the whole item; -1 unknown).
+  virtual bool Receive(std::int64_t content_length, std::int64_t bytes_so_far, bool last) = 0;
+  // The transfer completed.
+  virtual bool Completed() = 0;
+  // The item is over, whether it came or not.
+  virtual void EndItem() = 0;
+};
+
+class UpdateProgress : public ItemProgress {
  public:
   // Runs fn on the UI thread and waits for it; false when fn was not run
   // because the window is closing.
@@ -50,17 +68,14 @@ class UpdateProgress {
   // All of these run on the update worker and return false when the window
   // refused the hand-over.
 
-  // Before an item's transfer: its size as the size request gave it (0
-  // refused, -1 unknown); shows the bars at the item's start.
-  bool BeginItem(std::int64_t size);
-  // The transfer has bytes_so_far of the item (those kept from an earlier
-  // attempt included) of content_length (the whole item; -1 unknown).
+  // Shows the bars at the item's start.
+  bool BeginItem(std::int64_t size) override;
   // Handed over at most every 15 ms, and always when last is true.
-  bool Receive(std::int64_t content_length, std::int64_t bytes_so_far, bool last);
-  // The item's transfer completed: its percentage shows "100%".
-  bool Completed();
-  // The item is over, whether it came or not.
-  void EndItem();
+  bool Receive(std::int64_t content_length, std::int64_t bytes_so_far, bool last) override;
+  // The item's percentage shows "100%".
+  bool Completed() override;
+  // UpdateDoneBytes grows by the item's size.
+  void EndItem() override;
 
   std::int64_t item_size() const { return item_.total_size(); }  // FTotalSize
 

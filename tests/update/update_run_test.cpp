@@ -592,6 +592,59 @@ TEST_F(UpdateRunTest, TheDigestCacheIsTrustedUnlessAFullCheckIsAsked) {
   EXPECT_TRUE(EndsWithFinalDisplay(calls_));
 }
 
+// Items are fetched a few at once; the display still shows one item after
+// the other in list order, the run bar only grows, and every item lands.
+TEST_F(UpdateRunTest, ManyItemsFetchedAtOnceAreShownOneAfterTheOther) {
+  std::vector<std::pair<std::string, std::string>> release = {{"launcher.exe", "launcher v2"}};
+  std::vector<std::pair<std::string, std::string>> local = {{"launcher.exe", "launcher v2"}};
+  for (int i = 0; i < 24; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "data/f%02d.dat", i);
+    // Sizes differ, so each item's start tells which item it is.
+    release.emplace_back(name, std::string(1000 + 977 * i, static_cast<char>('a' + i % 26)));
+    local.emplace_back(name, "old");
+  }
+  Publish(release);
+  Local(local);
+  RunTo(manifest_url());
+  ASSERT_TRUE(EndsWithFinalDisplay(calls_)) << ::testing::PrintToString(calls_);
+  for (const auto& [name, content] : release) EXPECT_EQ(Read(launcher_dir_ / fs::path(Wide(name))), content) << name;
+
+  std::vector<std::string> starts, expected;
+  for (int i = 0; i < 24; ++i)
+    expected.push_back("ItemBar 0/" + std::to_string(fs::file_size(site_ / Wide("file_" + std::to_string(i) + ".zip"))));
+  std::int64_t last_run = -1;
+  for (const std::string& c : calls_) {
+    if (c.starts_with("ItemBar 0/") && c != "ItemBar 0/0") starts.push_back(c);
+    if (c.starts_with("RunBar ") && c != "RunBar 0/0" && c != "RunBar 100/100") {
+      const std::int64_t pos = std::stoll(c.substr(7, c.find('/') - 7));
+      EXPECT_GE(pos, last_run) << c;
+      last_run = pos;
+    }
+  }
+  EXPECT_EQ(starts, expected);
+  EXPECT_EQ(run_->Totals().done_bytes, run_->Totals().total_bytes);
+}
+
+// One archive named by two sections is fetched once per section, never by
+// two downloads at once.
+TEST_F(UpdateRunTest, AnArchiveListedTwiceIsFetchedSafely) {
+  Publish(kRelease);
+  Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "[Server]\r\nzone=new\r\n"}});
+  std::string m = ManifestText();
+  const std::size_t at = m.find("GrobalName=file_1.zip");
+  ASSERT_NE(at, std::string::npos);
+  // File_1 (data\地图\b.dat) now names File_0's archive, which does not
+  // hold its file: it fails alone, File_0 still lands.
+  m.replace(at, 21, "GrobalName=file_0.zip");
+  SetManifestText(m);
+  RunTo(manifest_url());
+  EXPECT_EQ(Read(launcher_dir_ / L"data" / L"a.dat"), "a v2");
+  EXPECT_EQ(Read(launcher_dir_ / L"top.txt"), "top v2");
+  ASSERT_FALSE(calls_.empty());
+  EXPECT_EQ(calls_.back(), "Status 更新失败：file_0.zip（文件校验失败）");
+}
+
 TEST_F(UpdateRunTest, PatchFolderThatCannotBeCreatedLeavesItsText) {
   Publish(kRelease);
   Local({{"launcher.exe", "launcher v2"}, {"launcher.inf", "old"}});
