@@ -35,6 +35,31 @@ std::vector<std::uint8_t> DecodeBase64Lenient(std::string_view text) {
   return out;
 }
 
+std::optional<std::vector<std::uint8_t>> DecodeBase64Strict(std::string_view text) {
+  std::string chars;
+  for (char c : text)
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') chars += c;
+  if (chars.size() % 4 != 0) return std::nullopt;
+  std::vector<std::uint8_t> out;
+  out.reserve(chars.size() / 4 * 3);
+  for (std::size_t i = 0; i < chars.size(); i += 4) {
+    const bool last = i + 4 == chars.size();
+    const int pad = last ? (chars[i + 3] == '=') + (chars[i + 2] == '=' && chars[i + 3] == '=') : 0;
+    std::uint32_t v = 0;
+    for (int k = 0; k < 4; ++k) {
+      const int d = k < 4 - pad ? kReverse[static_cast<unsigned char>(chars[i + k])] : 0;
+      if (d < 0) return std::nullopt;
+      v = (v << 6) | static_cast<std::uint32_t>(d);
+    }
+    // Bits that a padded group does not use must be zero.
+    if ((pad == 1 && (v & 0xFF)) || (pad == 2 && (v & 0xFFFF))) return std::nullopt;
+    out.push_back(static_cast<std::uint8_t>(v >> 16));
+    if (pad < 2) out.push_back(static_cast<std::uint8_t>(v >> 8));
+    if (pad < 1) out.push_back(static_cast<std::uint8_t>(v));
+  }
+  return out;
+}
+
 std::string EncodeBase64(Bytes data) {
   std::string out;
   out.reserve((data.size() + 2) / 3 * 4);

@@ -94,6 +94,16 @@ void DecodeBrandBlock(Bytes block, TLoginInfo& info) {
   // The icon data that follows is not read.
 }
 
+void DecodeUpdateKeyBlock(Bytes block, TUpdateKey& key) {
+  key.Present = true;
+  key.Key.reset();
+  try {
+    key.Key = PublicKeyFromDer(block);
+  } catch (const Error& e) {
+    throw Error(std::string("启动器数据损坏: 更新公钥无效: ") + e.what());
+  }
+}
+
 void ReadFontInfo(Bytes bytes, TFontInfo& font) {
   ByteReader r(bytes, "字体描述");
   const Bytes name = r.LengthPrefixed32("FamilyName");

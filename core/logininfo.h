@@ -5,9 +5,11 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/signing.h"
 #include "platform/image.h"
 #include "platform/text.h"
 
@@ -81,6 +83,12 @@ struct TLoginInfo {
   std::array<std::uint8_t, 32> Key{};
   std::array<std::uint8_t, 16> Iv{};
   bool operator==(const TLoginInfo&) const = default;
+};
+
+// The public key of signed updates, from the package's key block.
+struct TUpdateKey {
+  bool Present = false;          // the package says it carries a key
+  std::optional<PublicKey> Key;  // empty when there is none or its block is damaged
 };
 
 // The skin record, fields in record order (the block order differs).
@@ -159,6 +167,11 @@ void DecodeBrandBlock(Bytes block, TLoginInfo& info);
 // Throws RangeError for a length that is negative or runs past the block,
 // and passes on the image decoder's and the text conversion's errors.
 void DecodeSkinBlock(Bytes block, TGraphicInfo& info, const ImageDecoder& images);
+
+// Sets Present, then Key from the bytes of one key block (a
+// SubjectPublicKeyInfo DER of a P-256 key). Throws Error when the block is
+// not such a key; Key stays empty then.
+void DecodeUpdateKeyBlock(Bytes block, TUpdateKey& key);
 
 // Fills FamilyName and Size from a font description: m (32-bit), m bytes
 // of UTF-16LE name, a 32-bit float; later bytes are not read. Throws

@@ -1,6 +1,7 @@
 // Reading and writing the launcher package (layout in package.h).
 #include "core/package.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 
@@ -59,6 +60,35 @@ void PutImage(std::string& out, const ImageRef& image, ImageKind kind, const cha
     throw Error(std::string(what) + " must be a " + (kind == ImageKind::Png ? "PNG" : "BMP") + " image");
   PutLengthPrefixed32(
       out, std::string_view(reinterpret_cast<const char*>(image->Source.data()), image->Source.size()), what);
+}
+
+// The 32 bytes of further data: the mark, then zeros.
+std::string FurtherData(std::string_view mark) {
+  std::string further(mark);
+  further.resize(32, '\0');
+  return further;
+}
+
+bool HasKeyedMark(Bytes file) {
+  if (file.size() < 36) return false;
+  const std::string further = FurtherData(kKeyedPackageMark);
+  return std::equal(further.begin(), further.end(), file.end() - 36,
+                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
+
+// The key block after the skin block that ends at `at`, when the further
+// data says there is one; it must fill the space up to the further data.
+std::optional<Bytes> ReadKeyBlock(Bytes file, std::size_t at) {
+  if (!HasKeyedMark(file)) return std::nullopt;
+  const std::size_t end = file.size() - 36;
+  if (at > end || end - at < 4)
+    throw RangeError(std::string(kDamaged) + "更新公钥数据长度在偏移 " + std::to_string(at) +
+                     " 处超出数据包");
+  const std::int32_t k = ReadI32(file, at);
+  if (k <= 0 || static_cast<std::size_t>(k) != end - at - 4)
+    throw RangeError(std::string(kDamaged) + "更新公钥数据长度 " + std::to_string(k) +
+                     " 与数据包不符 (应为 " + std::to_string(end - at - 4) + ")");
+  return file.subspan(at + 4, static_cast<std::size_t>(k));
 }
 
 }  // namespace
@@ -128,8 +158,31 @@ PackageLayout LocatePackage(Bytes file) {
   layout.skin = cursor.SkinBlock();
   if (cursor.position() > file.size() - 4)
     throw RangeError(std::string(kDamaged) + "皮肤数据伸进了文件末尾的数据包尾");
-  layout.further = file.size() - 4 - cursor.position();
+  layout.update_key = ReadKeyBlock(file, cursor.position());
+  const std::size_t blocks_end = cursor.position() + (layout.update_key ? 4 + layout.update_key->size() : 0);
+  layout.further = file.size() - 4 - blocks_end;
   return layout;
+}
+
+std::string DecodeUpdateKey(Bytes file, TUpdateKey& key) {
+  key = TUpdateKey{};
+  key.Present = HasKeyedMark(file);
+  if (!key.Present) return "";
+  std::size_t skin_end = 0;
+  try {
+    PackageCursor cursor(file);
+    cursor.BrandBlock();
+    cursor.SkinBlock();
+    skin_end = cursor.position();
+  } catch (const Error&) {
+    return "";
+  }
+  try {
+    DecodeUpdateKeyBlock(*ReadKeyBlock(file, skin_end), key);
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "";
 }
 
 std::string EncodeBrandBlock(const TLoginInfo& info) {
@@ -199,7 +252,9 @@ std::string EncodeSkinBlock(const TGraphicInfo& info) {
 std::string_view ProgramPart(std::string_view exe) {
   try {
     const PackageLayout layout = LocatePackage(AsBytes(exe));
-    if (layout.further == 32 && exe.substr(exe.size() - 36, kPackageMark.size()) == kPackageMark)
+    // A key block is only found behind the keyed mark.
+    if (layout.further == 32 &&
+        (layout.update_key || exe.substr(exe.size() - 36, kPackageMark.size()) == kPackageMark))
       return exe.substr(0, layout.offset);
   } catch (const Error&) {
     // No package of ours: the whole file is the program.
@@ -207,16 +262,15 @@ std::string_view ProgramPart(std::string_view exe) {
   return exe;
 }
 
-std::string AppendPackage(std::string_view program, std::string_view brand_block,
-                          std::string_view skin_block) {
+std::string AppendPackage(std::string_view program, std::string_view brand_block, std::string_view skin_block,
+                          std::string_view key_block) {
   if (program.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
     throw Error("the launcher exe is too large for a 32-bit package offset");
   std::string out(program);
   PutLengthPrefixed32(out, brand_block, "the brand block");
   PutLengthPrefixed32(out, skin_block, "the skin block");
-  std::string further(kPackageMark);
-  further.resize(32, '\0');
-  out += further;
+  if (!key_block.empty()) PutLengthPrefixed32(out, key_block, "the key block");
+  out += FurtherData(key_block.empty() ? kPackageMark : kKeyedPackageMark);
   PutU32(out, static_cast<std::uint32_t>(program.size()));
   return out;
 }

@@ -9,10 +9,17 @@
 //   ...        further data, any length (32 bytes in our packages)
 //   L - 4      trailer: P, 32-bit
 //
+// A package that carries an update key has one more block between the skin
+// block and the further data: its length K (32-bit signed) and K bytes, the
+// key's SubjectPublicKeyInfo DER. Its 32 bytes of further data then start
+// with kKeyedPackageMark instead of kPackageMark. Launchers that know
+// nothing of the key take the block for further data, which they never read.
+//
 // Reading is a pure function of the file bytes, so start-up is tested on
 // the host; writing lives beside it so launcher-kit writes exactly what the
 // launcher reads.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -71,14 +78,24 @@ StartupPackageResult DecodeLauncherPackage(Bytes file, TLoginInfo& login, TGraph
                                            const ImageDecoder& images);
 
 // The whole layout, for the tools: also refuses a skin block that runs into
-// the trailer.
+// the trailer, and a damaged key block.
 struct PackageLayout {
   std::size_t offset = 0;
   Bytes brand;
   Bytes skin;
-  std::size_t further = 0;  // bytes between the skin block and the trailer
+  std::optional<Bytes> update_key;  // the key block, when the package has one
+  std::size_t further = 0;          // bytes between the last block and the trailer
 };
 PackageLayout LocatePackage(Bytes file);
+
+// Fills `key` from the package's key block, as start-up does after the
+// brand and the skin, whatever became of their decoding (a skin image the
+// system cannot decode must not switch the signature check off). Present
+// follows the mark in the last 36 bytes alone, so a package that says it
+// has a key never counts as one without. Returns the message to show for a
+// damaged key block, or "" (also when the lengths before it are damaged:
+// start-up has shown that already).
+std::string DecodeUpdateKey(Bytes file, TUpdateKey& key);
 
 // --- writing ----------------------------------------------------------------
 
@@ -90,17 +107,20 @@ std::string EncodeBrandBlock(const TLoginInfo& info);
 std::string EncodeSkinBlock(const TGraphicInfo& info);
 std::string EncodeFontInfo(const TFontInfo& font);
 
-// The 32 bytes of further data our packages carry; they let launcher-kit
-// recognise a package it must replace.
+// The 32 bytes of further data our packages carry (the mark, then zeros);
+// they let launcher-kit recognise a package it must replace, and the second
+// one tells the launcher that a key block follows the skin block.
 inline constexpr std::string_view kPackageMark = "launcher-kit package v1";
+inline constexpr std::string_view kKeyedPackageMark = "launcher-kit package v2";
 
 // The exe without the package it carries, if it carries one that reads
 // cleanly and ends with our 32 bytes of further data; otherwise the whole
 // exe.
 std::string_view ProgramPart(std::string_view exe);
 
-// program + B + brand + S + skin + further data + trailer.
-std::string AppendPackage(std::string_view program, std::string_view brand_block,
-                          std::string_view skin_block);
+// program + B + brand + S + skin + further data + trailer; with a key block,
+// K + key block before the further data.
+std::string AppendPackage(std::string_view program, std::string_view brand_block, std::string_view skin_block,
+                          std::string_view key_block = {});
 
 }  // namespace lk

@@ -41,6 +41,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   // Any other decoding error is shown, and start-up goes on with the
   // records as far as they were filled.
   if (package.outcome == Outcome::DecodeError) lk::ShowMessageDialog(package.message);
+  const std::string key_message =
+      lk::DecodeUpdateKey(lk::Bytes(lk::ExeImage.data(), lk::ExeImage.size()), lk::UpdateKey);
+  if (!key_message.empty()) lk::ShowMessageDialog(key_message);
 
   const std::wstring instance_name = lk::Wide(lk::LoginInfo.BrandName);
   // An empty brand name makes an unnamed mutex, which never finds another.

@@ -11,6 +11,7 @@ namespace lk {
 std::vector<std::uint8_t> ExeImage;
 TLoginInfo LoginInfo;
 TGraphicInfo GraphicInfo;
+TUpdateKey UpdateKey;
 
 std::vector<std::uint8_t> ReadLauncherFile(const std::string& path) {
   auto fail = [&](DWORD code) -> Error { return Error(path + "无法读取: " + SystemErrorText(code)); };

@@ -15,6 +15,8 @@ extern std::vector<std::uint8_t> ExeImage;
 // The brand record and the skin record, filled from the package.
 extern TLoginInfo LoginInfo;
 extern TGraphicInfo GraphicInfo;
+// The public key of signed updates, from the package's key block.
+extern TUpdateKey UpdateKey;
 
 
 // Reads the whole file in one piece, opened for reading only and without

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "core/package.h"
+#include "core/signing.h"
 #include "platform/error.h"
 #include "tools/launcher_kit.h"
 #include "tools/skin_source.h"
@@ -56,9 +57,22 @@ int RunInspect(const Args& args, std::ostream& out, std::ostream&) {
     WriteSkinSource(skin, extract);
     out << "skin written to " << extract << "\n";
   }
+  std::optional<PublicKey> key;
+  if (layout.update_key) {
+    try {
+      key = PublicKeyFromDer(*layout.update_key);
+    } catch (const std::exception& e) {
+      throw Error(exe_path + ": damaged launcher package: the update key: " + e.what());
+    }
+  }
+
   out << "launcher package at offset " << layout.offset << ": brand block " << layout.brand.size()
-      << " bytes, skin block " << layout.skin.size() << " bytes, " << layout.further
-      << " bytes of further data\n\n[brand]\n"
+      << " bytes, skin block " << layout.skin.size() << " bytes, "
+      << (layout.update_key ? "update key block " + std::to_string(layout.update_key->size()) + " bytes, "
+                            : "")
+      << layout.further << " bytes of further data\n"
+      << "update key: " << (key ? KeyFingerprint(*key) + " (SHA-256 of the public key's DER)" : "none")
+      << "\n\n[brand]\n"
       << "BrandName = " << login.BrandName << "\n"
       << "BrandAuthorization = " << login.BrandAuthorization << "\n"
       << "IsDh = " << int(login.IsDh) << "\n"
@@ -75,8 +89,10 @@ extern const Command kInspectCommand{
     "Usage: launcher-kit inspect <launcher.exe> [--extract <folder>]\n\n"
     "Decodes the launcher package at the end of the exe and prints the brand\n"
     "and the skin as skin.txt would hold them (images as kind, size and byte\n"
-    "count). With --extract, also writes skin.txt and the images into the\n"
-    "existing <folder>, so that `pack` can make the same skin again.\n"
+    "count), and the fingerprint of the update key when the package carries\n"
+    "one (as keygen prints it). With --extract, also writes skin.txt and the\n"
+    "images into the existing <folder>, so that `pack` can make the same skin\n"
+    "again.\n"
     "A damaged package is an error (exit code 1) naming what is wrong.\n",
     RunInspect};
 

@@ -18,12 +18,13 @@ extern const Command kInfCommand;
 extern const Command kPackCommand;
 extern const Command kInspectCommand;
 extern const Command kPublishCommand;
+extern const Command kKeygenCommand;
 
 namespace {
 
 const Command* const kCommands[] = {
-    &kPackCommand,   &kInspectCommand, &kInfCommand,
-    &kPublishCommand, &kEncodeCommand, &kDecodeCommand,
+    &kPackCommand,   &kInspectCommand, &kInfCommand,    &kPublishCommand,
+    &kKeygenCommand, &kEncodeCommand,  &kDecodeCommand,
 };
 
 void PrintOverview(std::ostream& out) {
