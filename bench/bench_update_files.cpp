@@ -2,6 +2,8 @@
 // start is not part of what is measured):
 //   bench_update_files digest <file>
 //   bench_update_files digests <list-file>   one UTF-8 path per line
+//   bench_update_files cached <folder> <list-file>   through the digest cache
+//     of folder: a cold pass (cache removed) and a warm one
 //   bench_update_files extract <archive> <folder>
 //   bench_update_files inflate <archive>     every entry read, nothing written
 // Prints "ms=<elapsed> result=<digest, count or ->".
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/digest_cache.h"
 #include "core/update_files.h"
 #include "core/zip_reader.h"
 #include "platform/files.h"
@@ -50,6 +53,30 @@ int wmain(int argc, wchar_t** argv) {
       for (const std::string& d : digests) empty += d.empty();
       std::printf("ms=%.1f result=%zu\n", ms, digests.size() - empty);
       return empty ? 1 : 0;
+    }
+    if (args.size() == 3 && args[0] == "cached") {
+      std::vector<std::string> paths;
+      const std::string list = lk::kit::ReadFileBytes(args[2]);
+      for (std::size_t at = 0; at < list.size();) {
+        std::size_t end = list.find('\n', at);
+        if (end == std::string::npos) end = list.size();
+        if (end > at) paths.push_back(list.substr(at, end - at));
+        at = end + 1;
+      }
+      const std::string cache_file = lk::DigestCachePath(args[1]);
+      lk::RemoveFile(cache_file);
+      auto pass = [&] {
+        const auto t = std::chrono::steady_clock::now();
+        lk::DigestCache cache(args[1]);
+        cache.Load(cache_file);
+        cache.Digests(paths, false);
+        cache.Save(cache_file);
+        return std::make_pair(Since(t), cache.hashed());
+      };
+      const auto cold = pass();
+      const auto warm = pass();
+      std::printf("ms=%.1f result=cold:%zu warm:%.1fms:%zu\n", cold.first, cold.second, warm.first, warm.second);
+      return 0;
     }
     if (args.size() == 2 && args[0] == "inflate") {
       const auto t = std::chrono::steady_clock::now();

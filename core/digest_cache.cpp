@@ -1,6 +1,8 @@
 #include "core/digest_cache.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "core/text_rules.h"
 #include "core/update_files.h"
@@ -75,6 +77,7 @@ void DigestCache::Store(const std::string& key, const FileIdentity& id, const st
 }
 
 void DigestCache::Load(const std::string& file) {
+  FinishListing();
   entries_.clear();
   dirty_ = false;
   std::string text;
@@ -123,6 +126,7 @@ void DigestCache::Load(const std::string& file) {
 }
 
 void DigestCache::Save(const std::string& file) {
+  SettleRemembered();
   if (!dirty_) return;
   std::string text = std::string(kHeader) + "\nfolder\t" + folder_ + "\n";
   for (const auto& [key, e] : entries_) {
@@ -138,53 +142,124 @@ void DigestCache::Save(const std::string& file) {
   }
 }
 
-std::vector<std::string> DigestCache::Digests(const std::vector<std::string>& paths, bool full) {
-  std::vector<std::string> results(paths.size());
-  // One pass per folder gives every file's identity without opening it.
-  std::map<std::string, std::map<std::string, FileIdentity>> listings;
-  std::vector<std::optional<FileIdentity>> before(paths.size());
+std::vector<DigestCache::Listing> DigestCache::ListAll(const std::vector<std::string>& dirs) {
+  // A few folders at a time: opening a folder waits on the system as
+  // opening a file does.
+  std::vector<Listing> listings(dirs.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t d; (d = next.fetch_add(1)) < dirs.size();)
+      for (auto& [n, id] : ListFileIdentities(dirs[d].empty() ? std::string(".") : dirs[d]))
+        listings[d][ToLowerAscii(n)] = id;
+  };
+  std::vector<std::thread> threads;
+  const std::size_t workers = std::min<std::size_t>(dirs.size(), 4);
+  try {
+    for (std::size_t k = 1; k < workers; ++k) threads.emplace_back(work);
+  } catch (...) {
+    // Fewer threads than wished: this one lists the rest.
+  }
+  work();
+  for (std::thread& t : threads) t.join();
+  return listings;
+}
+
+DigestCache::~DigestCache() { FinishListing(); }
+
+void DigestCache::StartListing() {
+  FinishListing();
+  std::vector<std::string> dirs;
+  for (const auto& [key, e] : entries_) {
+    const std::size_t cut = key.rfind('\\');
+    dirs.push_back(folder_ + (cut == std::string::npos ? std::string() : key.substr(0, cut + 1)));
+  }
+  std::sort(dirs.begin(), dirs.end());
+  dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end());
+  try {
+    listing_ = std::thread([this, dirs] {
+      std::vector<Listing> listings = ListAll(dirs);
+      for (std::size_t d = 0; d < dirs.size(); ++d) listed_[ToLowerAscii(dirs[d])] = std::move(listings[d]);
+    });
+  } catch (...) {
+    // Without a thread Digests lists the folders itself.
+  }
+}
+
+void DigestCache::FinishListing() {
+  if (listing_.joinable()) listing_.join();
+}
+
+std::vector<std::optional<FileIdentity>> DigestCache::Identities(const std::vector<std::string>& paths,
+                                                                 bool use_listed) {
+  std::vector<std::string> dirs;
+  std::vector<const Listing*> ready;
+  std::vector<std::pair<std::size_t, std::string>> where(paths.size());
+  std::map<std::string, std::size_t> dir_index;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     const std::string& p = paths[i];
     std::size_t cut = p.size();
     while (cut > 0 && !IsSeparator(p[cut - 1])) --cut;
-    const std::string dir = p.substr(0, cut), name = p.substr(cut);
-    if (name.empty()) continue;  // a folder: the empty text, as FileDigest gives
-    auto it = listings.find(dir);
-    if (it == listings.end()) {
-      std::map<std::string, FileIdentity> names;
-      for (auto& [n, id] : ListFileIdentities(dir.empty() ? std::string(".") : dir)) names[ToLowerAscii(n)] = id;
-      it = listings.emplace(dir, std::move(names)).first;
+    const std::string dir = p.substr(0, cut);
+    auto [it, added] = dir_index.emplace(dir, dirs.size());
+    if (added) {
+      dirs.push_back(dir);
+      const auto l = use_listed ? listed_.find(ToLowerAscii(dir)) : listed_.end();
+      ready.push_back(l != listed_.end() ? &l->second : nullptr);
     }
-    const auto found = it->second.find(ToLowerAscii(name));
-    if (found != it->second.end()) before[i] = found->second;
+    where[i] = {it->second, ToLowerAscii(p.substr(cut))};
   }
+  std::vector<std::string> missing;
+  std::vector<std::size_t> missing_index;
+  for (std::size_t d = 0; d < dirs.size(); ++d)
+    if (!ready[d]) {
+      missing.push_back(dirs[d]);
+      missing_index.push_back(d);
+    }
+  const std::vector<Listing> fresh = ListAll(missing);
+  for (std::size_t k = 0; k < missing.size(); ++k) ready[missing_index[k]] = &fresh[k];
 
-  std::vector<std::size_t> misses;
+  std::vector<std::optional<FileIdentity>> out(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const auto& [d, name] = where[i];
+    if (name.empty()) continue;  // a folder
+    const auto found = ready[d]->find(name);
+    if (found != ready[d]->end()) out[i] = found->second;
+  }
+  return out;
+}
+
+std::vector<std::string> DigestCache::Digests(const std::vector<std::string>& paths, bool full) {
+  FinishListing();
+  SettleRemembered();
+  std::vector<std::string> results(paths.size());
+  const std::vector<std::optional<FileIdentity>> before = Identities(paths, true);
+  listed_.clear();
+
+  std::vector<std::string> misses;
+  std::vector<std::size_t> where;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     if (!before[i]) {
       if (entries_.erase(Key(paths[i]))) dirty_ = true;
-      continue;  // missing: the empty text
+      continue;  // missing or a folder: the empty text, as FileDigest gives
     }
     const auto e = entries_.find(Key(paths[i]));
     if (!full && e != entries_.end() && e->second.id == *before[i] && Trusted(*before[i])) {
       results[i] = e->second.digest;
       continue;
     }
-    misses.push_back(i);
+    misses.push_back(paths[i]);
+    where.push_back(i);
   }
 
-  std::vector<std::string> miss_paths;
-  miss_paths.reserve(misses.size());
-  for (const std::size_t i : misses) miss_paths.push_back(paths[i]);
-  const std::vector<std::string> hashed = FileDigests(miss_paths);
+  const std::vector<std::string> hashed = FileDigests(misses);
   hashed_ = misses.size();
+  // Remembered only when the file stayed the same while it was read.
+  const std::vector<std::optional<FileIdentity>> after = Identities(misses, false);
   for (std::size_t k = 0; k < misses.size(); ++k) {
-    const std::size_t i = misses[k];
+    const std::size_t i = where[k];
     results[i] = hashed[k];
-    // Remembered only when the file stayed the same while it was read.
-    const std::optional<FileIdentity> after = QueryFileIdentity(paths[i]);
-    if (!hashed[k].empty() && after && *after == *before[i] && Trusted(*after)) {
-      Store(Key(paths[i]), *after, hashed[k]);
+    if (!hashed[k].empty() && after[k] && *after[k] == *before[i] && Trusted(*after[k])) {
+      Store(Key(paths[i]), *after[k], hashed[k]);
     } else if (entries_.erase(Key(paths[i]))) {
       dirty_ = true;
     }
@@ -193,12 +268,23 @@ std::vector<std::string> DigestCache::Digests(const std::vector<std::string>& pa
 }
 
 void DigestCache::Remember(const std::string& path, const std::string& digest) {
-  const std::optional<FileIdentity> id = QueryFileIdentity(path);
-  if (id && Trusted(*id) && digest.size() == 64) {
-    Store(Key(path), *id, digest);
-  } else if (entries_.erase(Key(path))) {
-    dirty_ = true;
+  remembered_.emplace_back(path, digest);
+}
+
+void DigestCache::SettleRemembered() {
+  if (remembered_.empty()) return;
+  std::vector<std::string> paths;
+  for (const auto& [path, digest] : remembered_) paths.push_back(path);
+  const std::vector<std::optional<FileIdentity>> ids = Identities(paths, false);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& digest = remembered_[i].second;
+    if (ids[i] && Trusted(*ids[i]) && digest.size() == 64) {
+      Store(Key(paths[i]), *ids[i], digest);
+    } else if (entries_.erase(Key(paths[i]))) {
+      dirty_ = true;
+    }
   }
+  remembered_.clear();
 }
 
 std::string DigestCachePath(const std::string& launcherFolder) { return JoinPath(launcherFolder, kDigestCacheName); }

@@ -39,7 +39,7 @@ std::string EntryKey(const std::string& relative) { return ToLowerAscii(relative
 // on any failure.
 std::string DigestWith(const std::string& path, std::vector<std::uint8_t>& block) noexcept {
   try {
-    if (!IsRegularFile(path)) return std::string();
+    // A folder fails to open (Windows) or to be read (POSIX): the empty text.
     InFile file(path);
     Sha256 hash;
     for (;;) {

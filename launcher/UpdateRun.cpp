@@ -174,6 +174,8 @@ void RunState::Work() {
   // patcher) left temporaries beside the game files.
   RemoveUnpackLeftovers(UnpackJournalPath(folder));
   digests.Load(DigestCachePath(folder));
+  // The folders the cache knows are listed while the manifest comes.
+  digests.StartListing();
   try {
     HttpClient client(place.fetch.http);
     const CancelToken::Registration abort = cancel.OnCancel([&client] { client.Abort(); });
@@ -201,6 +203,13 @@ void RunState::Work() {
     // gate; the run reads its own copy.
     ManifestIni data;
     if (!gate.Pass([&] {
+          // The store is empty at the run's start (one run per launcher
+          // start): a copy is all the merge there is.
+          if (manifest.empty()) {
+            manifest = fetched;
+            data = std::move(fetched);
+            return true;
+          }
           for (const std::string& section : fetched.Sections())
             for (const std::string& key : fetched.Keys(section))
               manifest.WriteString(section, key, fetched.ReadString(section, key));

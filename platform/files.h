@@ -106,8 +106,6 @@ struct FileIdentity {
 // The identities of the regular files directly inside folder, by name, in
 // one pass over the folder (no file is opened); empty for a missing folder.
 std::vector<std::pair<std::string, FileIdentity>> ListFileIdentities(const std::string& folder);
-// The identity of one regular file; nothing when it is missing or a folder.
-std::optional<FileIdentity> QueryFileIdentity(const std::string& path);
 // Now on the clock of FileIdentity's times, and that clock's ticks per second.
 std::int64_t FileClockNow();
 extern const std::int64_t kFileClockTicksPerSecond;

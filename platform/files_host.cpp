@@ -159,12 +159,6 @@ std::vector<std::pair<std::string, FileIdentity>> ListFileIdentities(const std::
   return out;
 }
 
-std::optional<FileIdentity> QueryFileIdentity(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  return IdentityOf(st);
-}
-
 std::optional<std::uint64_t> FileSize(const std::string& path) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;

@@ -157,24 +157,6 @@ std::vector<std::pair<std::string, FileIdentity>> ListFileIdentities(const std::
   return out;
 }
 
-std::optional<FileIdentity> QueryFileIdentity(const std::string& path) {
-  UniqueFile file(CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
-                              nullptr));
-  if (!file) return std::nullopt;
-  FILE_BASIC_INFO basic{};
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof(basic)) ||
-      !GetFileInformationByHandle(file.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return std::nullopt;
-  FileIdentity id;
-  id.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  id.lastWrite = basic.LastWriteTime.QuadPart;
-  id.change = basic.ChangeTime.QuadPart;
-  id.id = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return id;
-}
-
 std::optional<std::uint64_t> FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
