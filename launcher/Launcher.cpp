@@ -9,17 +9,15 @@
 #include "platform/error.h"
 #include "platform/handles.h"
 #include "platform/text.h"
-#include "platform/web_browser.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   // Before anything can load a DLL: never search the current folder or PATH.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  // The skin's images are decoded through COM (WIC), and later parts of the
-  // window host COM controls: one apartment for the whole run.
-  lk::ComInit com(COINIT_APARTMENTTHREADED);
-  // The notice panels' browser control needs OLE proper (in-place
-  // activation, drag and drop) on this, the UI thread.
-  lk::OleInit ole;
+  // One single-threaded apartment for the whole run, with OLE proper: the
+  // skin's images are decoded through COM (WIC), and the notice panels'
+  // browser control needs in-place activation and drag and drop on this,
+  // the UI thread.
+  lk::ComInit ole(lk::ComInit::kOle);
 
   // Without our own file there is nothing to show: the error ends the
   // program before any window exists.
