@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "patcher/PMain.h"
+#include "platform/self_path.h"
 
 namespace lk {
 namespace {
@@ -66,7 +67,7 @@ std::vector<std::string> RunForm(std::vector<std::string> args, TForm3** seen = 
 }
 
 TEST(PatcherForm, WorkRunsInOrderWithItsTexts) {
-  const std::string folder = OwnFolder();
+  const std::string folder = LauncherFolder();
   const std::vector<std::string> steps =
       RunForm({"Game.exe", "C:\\游戏 目录\\Patch\\L.zip", "Game.exe", "ignored"});
   const std::vector<std::string> expected = {
