@@ -336,11 +336,11 @@ void RunPatcher(const std::string& launcherExePath, const std::string& loginDown
   const std::string target = folder + "patcher.exe";
 
   HRSRC found = FindResourceW(nullptr, L"Resource_1", MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-  if (!found) throw Error(SystemErrorText(GetLastError()));
+  if (!found) ThrowLastError();
   HGLOBAL loaded = LoadResource(nullptr, found);
   const void* data = loaded ? LockResource(loaded) : nullptr;
   const DWORD size = SizeofResource(nullptr, found);
-  if (!data || size == 0) throw Error(SystemErrorText(GetLastError()));
+  if (!data || size == 0) ThrowLastError();
 
   // Written beside its place and renamed over an older patcher, so a
   // failure never leaves a half-written program to be started later.
@@ -365,7 +365,7 @@ void RunPatcher(const std::string& launcherExePath, const std::string& loginDown
 std::unique_ptr<UpdateRun> StartUpdateRun(UpdateHost& host, UiDispatcher& ui, ManifestIni& manifest,
                                           std::string updateUrl, UpdateRunPlace place) {
   auto state = std::make_shared<RunState>(host, ui, manifest, std::move(updateUrl), std::move(place));
-  if (!state->finished) throw Error(SystemErrorText(GetLastError()));
+  if (!state->finished) ThrowLastError();
   RunState* s = state.get();
   state->downloader = std::make_unique<UpdateDownloader>(
       [s](const std::function<void()>& fn, const std::atomic<bool>& cancel) {

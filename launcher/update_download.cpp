@@ -87,14 +87,14 @@ class TempFileSink : public DownloadSink {
   explicit TempFileSink(const std::string& folder) {
     wchar_t name[MAX_PATH + 1];
     if (!GetTempFileNameW(Wide(folder).c_str(), L"lkd", 0, name))
-      throw Error(SystemErrorText(GetLastError()));
+      ThrowLastError();
     path_ = name;
     file_.reset(
         CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {
       const DWORD code = GetLastError();
       DeleteFileW(path_.c_str());
-      throw Error(SystemErrorText(code));
+      ThrowSystemError(code);
     }
   }
   ~TempFileSink() override {
@@ -108,7 +108,7 @@ class TempFileSink : public DownloadSink {
       const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
       DWORD written = 0;
       if (!WriteFile(file_.get(), data, chunk, &written, nullptr) || written == 0)
-        throw Error(SystemErrorText(GetLastError()));
+        ThrowLastError();
       data += written;
       size -= written;
     }
@@ -118,7 +118,7 @@ class TempFileSink : public DownloadSink {
   void Commit(const std::wstring& target) {
     file_.reset();
     if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      throw Error(SystemErrorText(GetLastError()));
+      ThrowLastError();
     kept_ = true;
   }
 

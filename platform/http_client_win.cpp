@@ -28,21 +28,9 @@ using UniqueInternet = UniqueAny<HINTERNET, CloseInternetFn>;
 
 // WinHTTP's own codes (12xxx) have their texts in winhttp.dll, not in the
 // system table.
-std::string WinHttpErrorText(DWORD code) {
-  wchar_t* buf = nullptr;
-  const DWORD n =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     GetModuleHandleW(L"winhttp.dll"), code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::wstring text = n ? std::wstring(buf, n) : std::wstring();
-  if (buf) LocalFree(buf);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-    text.pop_back();
-  if (text.empty()) return SystemErrorText(code);
-  return Narrow(text);
+[[noreturn]] void Throw(DWORD code) {
+  throw HttpError(SystemErrorText(code, GetModuleHandleW(L"winhttp.dll")), code);
 }
-
-[[noreturn]] void Throw(DWORD code) { throw HttpError(WinHttpErrorText(code), code); }
 [[noreturn]] void ThrowLastHttpError() { Throw(GetLastError()); }
 [[noreturn]] void ThrowCancelled() { Throw(ERROR_WINHTTP_OPERATION_CANCELLED); }
 
