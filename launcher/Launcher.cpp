@@ -2,6 +2,9 @@
 // to one running launcher per brand, then run the main window.
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "core/package.h"
 #include "launcher/LMain.h"
 #include "launcher/SkinImages.h"
@@ -32,6 +35,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   const lk::StartupPackageResult package =
       lk::DecodeLauncherPackage(lk::Bytes(lk::ExeImage.data(), lk::ExeImage.size()), lk::LoginInfo,
                                 lk::GraphicInfo, lk::WicImageDecoder());
+  // The records hold copies of all they took from the file (the skin's
+  // images included): its bytes need not stay in memory for the whole run.
+  std::vector<std::uint8_t>().swap(lk::ExeImage);
   if (package.outcome == Outcome::Stop) {
     lk::ShowMessageDialog(package.message);
     return 1;
