@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "core/scope_exit.h"
 #include "core/update_files.h"
 #include "core/update_plan.h"
 #include "launcher/update_download.h"
@@ -50,13 +51,10 @@ class Gate {
       if (closed_) return false;
       ++inside_;
     }
-    struct Leave {
-      Gate& g;
-      ~Leave() {
-        std::lock_guard lock(g.mutex_);
-        if (--g.inside_ == 0) g.left_.notify_all();
-      }
-    } leave{*this};
+    ScopeExit leave([this] {
+      std::lock_guard lock(mutex_);
+      if (--inside_ == 0) left_.notify_all();
+    });
     return f();
   }
   // Refuses every later Pass; waits up to timeout for those inside.

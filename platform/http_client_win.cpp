@@ -6,6 +6,7 @@
 #include <chrono>
 #include <limits>
 
+#include "core/scope_exit.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 
@@ -243,14 +244,10 @@ HttpHeadResult HttpClient::Head(const std::string& url) {
   if (aborted_.load()) ThrowCancelled();
   RequestPtr r = impl_->Open(L"HEAD", url);
   impl_->SetCurrent(r);
-  struct Done {
-    Impl* impl;
-    const RequestPtr& r;
-    ~Done() {
-      impl->ClearCurrent(r);
-      r->Close();
-    }
-  } done{impl_.get(), r};
+  ScopeExit done([&] {
+    impl_->ClearCurrent(r);
+    r->Close();
+  });
   if (aborted_.load()) ThrowCancelled();
   impl_->SendAndReceive(r, std::wstring());
   HttpHeadResult result;
