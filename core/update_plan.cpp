@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <array>
 
+#include "core/ascii_case.h"
 #include "core/number_rules.h"
+#include "platform/path_text.h"
 
 namespace lk {
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
 
 // CON, PRN, AUX, NUL, COM1-9, LPT1-9 name devices in every folder, also with
 // an extension ("nul.zip") and with trailing dots or blanks.
@@ -22,9 +17,9 @@ bool IsDeviceName(std::string_view segment) {
   while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.remove_suffix(1);
   static constexpr std::array<std::string_view, 4> kPlain = {"con", "prn", "aux", "nul"};
   for (std::string_view d : kPlain)
-    if (EqualsIgnoreCase(base, d)) return true;
+    if (EqualsIgnoringAsciiCase(base, d)) return true;
   if (base.size() == 4 && base[3] >= '1' && base[3] <= '9' &&
-      (EqualsIgnoreCase(base.substr(0, 3), "com") || EqualsIgnoreCase(base.substr(0, 3), "lpt")))
+      (EqualsIgnoringAsciiCase(base.substr(0, 3), "com") || EqualsIgnoringAsciiCase(base.substr(0, 3), "lpt")))
     return true;
   return false;
 }
@@ -40,19 +35,6 @@ bool HasControlCharacter(std::string_view s) {
 }
 
 }  // namespace
-
-std::string RemoveDotBackslash(std::string_view fileDir) {
-  std::string out;
-  out.reserve(fileDir.size());
-  for (std::size_t i = 0; i < fileDir.size();) {
-    if (fileDir.compare(i, 2, ".\\") == 0) {
-      i += 2;
-    } else {
-      out += fileDir[i++];
-    }
-  }
-  return out;
-}
 
 bool IsSafeItemName(std::string_view name) {
   if (name.empty() || OnlyDotsAndBlanks(name) || HasControlCharacter(name)) return false;

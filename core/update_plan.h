@@ -38,9 +38,6 @@ using DigestBatch = std::function<std::vector<std::string>(const std::vector<std
 std::vector<TParamPair> BuildPatchList(const ManifestLookup& manifest, const std::string& launcherExePath,
                                        const std::string& launcherFolder, const DigestBatch& digests);
 
-// Every occurrence of ".\" removed, as the digest path of a file item uses it.
-std::string RemoveDotBackslash(std::string_view fileDir);
-
 // An item name must stay inside the Patch folder: one plain file name, no
 // separator, no drive, no "." or "..", no device name.
 bool IsSafeItemName(std::string_view name);

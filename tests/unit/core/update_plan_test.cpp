@@ -117,12 +117,6 @@ TEST(BuildPatchList, CountAndMissingKeys) {
   }
 }
 
-TEST(RemoveDotBackslash, Table) {
-  const std::pair<const char*, const char*> cases[] = {
-      {".\\data\\", "data\\"}, {"data\\.\\x\\", "data\\x\\"}, {"..\\up\\", ".up\\"}, {"", ""}, {"a.b\\", "a.b\\"}};
-  for (const auto& [in, out] : cases) EXPECT_EQ(RemoveDotBackslash(in), out) << in;
-}
-
 TEST(PathSafety, ItemNamesAndFolders) {
   const std::pair<const char*, bool> names[] = {
       {"L.zip", true},     {"补丁 1.zip", true}, {"", false},          {".", false},
