@@ -76,7 +76,6 @@ class DownloadProgress {
   void OnCompleted();
 
   std::int64_t total_size() const { return total_size_; }            // FTotalSize
-  std::int64_t downloaded_size() const { return downloaded_size_; }  // FDownloadedSize
   std::int64_t last_bytes() const { return last_bytes_; }            // FLastBytes
   std::int64_t progress_time() const { return progress_time_; }      // ProgressTime
 

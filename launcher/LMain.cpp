@@ -338,7 +338,6 @@ void TForm2::RestoreDisplayChoices() {
 }
 
 void TForm2::FormShow() {
-  IsShow = true;
   TreeView1->Select(nullptr);
 }
 
