@@ -1,7 +1,7 @@
 #include "core/ini_text.h"
 
-#include "core/ascii_case.h"
 #include <optional>
+#include "core/ascii_case.h"
 
 namespace lk {
 namespace {

@@ -44,7 +44,9 @@ std::string ManifestIni::ReadString(std::string_view section, std::string_view k
   return k == s.index.end() ? std::string() : s.values[k->second].second;
 }
 
-bool ManifestIni::HasSection(std::string_view section) const { return index_.count(AsciiLowered(section)) != 0; }
+bool ManifestIni::HasSection(std::string_view section) const {
+  return index_.count(AsciiLowered(section)) != 0;
+}
 
 std::vector<std::string> ManifestIni::Sections() const {
   std::vector<std::string> out;

@@ -19,7 +19,8 @@ bool IsDeviceName(std::string_view segment) {
   for (std::string_view d : kPlain)
     if (EqualsIgnoringAsciiCase(base, d)) return true;
   if (base.size() == 4 && base[3] >= '1' && base[3] <= '9' &&
-      (EqualsIgnoringAsciiCase(base.substr(0, 3), "com") || EqualsIgnoringAsciiCase(base.substr(0, 3), "lpt")))
+      (EqualsIgnoringAsciiCase(base.substr(0, 3), "com") ||
+       EqualsIgnoringAsciiCase(base.substr(0, 3), "lpt")))
     return true;
   return false;
 }

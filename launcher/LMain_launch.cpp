@@ -18,7 +18,8 @@ namespace {
 std::string ClientPath(const std::string& folder, const std::string& clientFileName) {
   const std::string name = ExtractFileName(clientFileName);
   const auto dot = name.rfind('.');
-  const bool isExe = dot != std::string::npos && EqualsIgnoringAsciiCase(std::string_view(name).substr(dot), ".exe");
+  const bool isExe =
+      dot != std::string::npos && EqualsIgnoringAsciiCase(std::string_view(name).substr(dot), ".exe");
   return folder + clientFileName + (isExe ? "" : ".exe");
 }
 

@@ -86,8 +86,7 @@ class TempFileSink : public DownloadSink {
  public:
   explicit TempFileSink(const std::string& folder) {
     wchar_t name[MAX_PATH + 1];
-    if (!GetTempFileNameW(Wide(folder).c_str(), L"lkd", 0, name))
-      ThrowLastError();
+    if (!GetTempFileNameW(Wide(folder).c_str(), L"lkd", 0, name)) ThrowLastError();
     path_ = name;
     file_.reset(
         CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -107,8 +106,7 @@ class TempFileSink : public DownloadSink {
     while (size > 0) {
       const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
       DWORD written = 0;
-      if (!WriteFile(file_.get(), data, chunk, &written, nullptr) || written == 0)
-        ThrowLastError();
+      if (!WriteFile(file_.get(), data, chunk, &written, nullptr) || written == 0) ThrowLastError();
       data += written;
       size -= written;
     }

@@ -13,7 +13,8 @@ std::string LookUpErrorText(DWORD code, HMODULE module) {
   DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
   if (module) flags |= FORMAT_MESSAGE_FROM_HMODULE;
   UniqueLocal<wchar_t*> buffer;
-  const DWORD n = FormatMessageW(flags, module, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+  const DWORD n =
+      FormatMessageW(flags, module, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
   std::wstring_view text = n && buffer ? std::wstring_view(buffer.get(), n) : std::wstring_view();
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
     text.remove_suffix(1);
@@ -58,9 +59,10 @@ std::string Utf8FromBstr(BSTR b) { return b ? Narrow(std::wstring_view(b, SysStr
 
 ComInit::ComInit(Apartment apartment)
     : apartment_(apartment),
-      hr_(apartment == kOle ? ::OleInitialize(nullptr)
-                            : ::CoInitializeEx(nullptr, apartment == kMultiThreaded ? COINIT_MULTITHREADED
-                                                                                    : COINIT_APARTMENTTHREADED)) {}
+      hr_(apartment == kOle
+              ? ::OleInitialize(nullptr)
+              : ::CoInitializeEx(nullptr, apartment == kMultiThreaded ? COINIT_MULTITHREADED
+                                                                      : COINIT_APARTMENTTHREADED)) {}
 
 ComInit::~ComInit() {
   if (FAILED(hr_)) return;

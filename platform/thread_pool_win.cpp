@@ -23,8 +23,7 @@ void CALLBACK RunSubmitted(PTP_CALLBACK_INSTANCE instance, void* context) {
 
 void Submit(std::function<void()> fn) {
   auto owned = std::make_unique<std::function<void()>>(std::move(fn));
-  if (!TrySubmitThreadpoolCallback(&RunSubmitted, owned.get(), nullptr))
-    ThrowLastError();
+  if (!TrySubmitThreadpoolCallback(&RunSubmitted, owned.get(), nullptr)) ThrowLastError();
   owned.release();
 }
 

@@ -61,7 +61,8 @@ struct UiDispatcher::Impl : Window {
   const std::atomic<bool>* shut_down = nullptr;
 
   explicit Impl(const std::atomic<bool>& flag) : thread_id(GetCurrentThreadId()), shut_down(&flag) {
-    CreateWindowOf(WindowClass{kClassName}, "", WindowPlace{0, 0, 0, 0, 0, 0, HWND_MESSAGE}, "CreateWindowExW");
+    CreateWindowOf(WindowClass{kClassName}, "", WindowPlace{0, 0, 0, 0, 0, 0, HWND_MESSAGE},
+                   "CreateWindowExW");
   }
 
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {

@@ -30,10 +30,11 @@ class WebBrowserPanel::Container final : public Window {
  public:
   Container(WebBrowserPanel& panel, HWND parent, const RECT& bounds) : panel_(panel) {
     // An empty panel (no control, or nothing rendered) shows a plain area.
-    CreateWindowOf(WindowClass{kContainerClass, 0, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)}, "",
-                   WindowPlace{bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
-                               WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, parent},
-                   "WebBrowserPanel");
+    CreateWindowOf(
+        WindowClass{kContainerClass, 0, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)}, "",
+        WindowPlace{bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, parent},
+        "WebBrowserPanel");
   }
   void Destroy() { DestroyHwnd(); }
 
@@ -308,7 +309,8 @@ void WebBrowserPanel::ReleaseControl() {
     if (const ComPtr<IConnectionPoint> point = EventPoint(browser_)) point->Unadvise(advise_cookie_);
     advise_cookie_ = 0;
   }
-  if (const ComPtr<IOleInPlaceObject> in_place = browser_.As<IOleInPlaceObject>()) in_place->InPlaceDeactivate();
+  if (const ComPtr<IOleInPlaceObject> in_place = browser_.As<IOleInPlaceObject>())
+    in_place->InPlaceDeactivate();
   if (const ComPtr<IOleObject> ole = browser_.As<IOleObject>()) {
     ole->Close(OLECLOSE_NOSAVE);
     ole->SetClientSite(nullptr);
@@ -322,7 +324,8 @@ void WebBrowserPanel::UpdateObjectRects() {
   if (!browser_ || !container()) return;
   RECT rc{};
   GetClientRect(container(), &rc);
-  if (const ComPtr<IOleInPlaceObject> in_place = browser_.As<IOleInPlaceObject>()) in_place->SetObjectRects(&rc, &rc);
+  if (const ComPtr<IOleInPlaceObject> in_place = browser_.As<IOleInPlaceObject>())
+    in_place->SetObjectRects(&rc, &rc);
 }
 
 void WebBrowserPanel::SetBounds(const RECT& bounds) {

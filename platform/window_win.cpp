@@ -25,7 +25,8 @@ void RegisterOnce(const WindowClass& cls, WNDPROC procedure) {
   wc.hbrBackground = cls.background;
   wc.hIcon = cls.icon;
   wc.lpszClassName = cls.name;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) ThrowLastError("RegisterClassExW");
+  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    ThrowLastError("RegisterClassExW");
 }
 
 }  // namespace

@@ -69,7 +69,8 @@ class Control : public Window {
  protected:
   // A child window of the toolkit's own class `className`, bound to this
   // control (its messages reach HandleMessage), at (left, top), 0 x 0.
-  void CreateOwnChild(HWND parent, const wchar_t* className, DWORD style, int left, int top, const char* what);
+  void CreateOwnChild(HWND parent, const wchar_t* className, DWORD style, int left, int top,
+                      const char* what);
   // Takes ownership of a freshly created child window of a system class
   // (throws when null).
   void Attach(HWND hwnd, const char* what) { Adopt(hwnd, what); }

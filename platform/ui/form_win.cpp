@@ -16,9 +16,10 @@ Form::Form(std::string_view className, std::string_view title, int clientWidth, 
   // No CS_DBLCLKS: a quick second press must start a drag like the first.
   // WS_POPUP without caption or frame: the window rectangle is the client
   // area. WS_EX_APPWINDOW keeps a taskbar button for the borderless window.
-  CreateWindowOf(WindowClass{cls.c_str(), 0, nullptr, icon}, title,
-                 WindowPlace{0, 0, clientWidth, clientHeight, WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW, nullptr},
-                 "CreateWindowExW");
+  CreateWindowOf(
+      WindowClass{cls.c_str(), 0, nullptr, icon}, title,
+      WindowPlace{0, 0, clientWidth, clientHeight, WS_POPUP | WS_CLIPCHILDREN, WS_EX_APPWINDOW, nullptr},
+      "CreateWindowExW");
 }
 
 void Form::SetTitle(std::string_view title) { SetWindowTextW(Hwnd(), Wide(title).c_str()); }
@@ -35,7 +36,9 @@ SIZE Form::ClientSize() const {
   return SIZE{r.right, r.bottom};
 }
 
-void Form::CenterOnScreen() { CenterIn(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}); }
+void Form::CenterOnScreen() {
+  CenterIn(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
 
 void Form::CenterOnWorkArea() {
   RECT work{};

@@ -10,7 +10,9 @@ namespace {
 constexpr wchar_t kLabelClass[] = L"LkLabel";
 constexpr UINT kTextFormat = DT_LEFT | DT_TOP | DT_NOPREFIX | DT_SINGLELINE;
 
-HGDIOBJ CurrentFontOf(HFONT font) { return font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT); }
+HGDIOBJ CurrentFontOf(HFONT font) {
+  return font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT);
+}
 }  // namespace
 
 Label::Label(HWND parent, int left, int top, std::string_view text) {

@@ -20,8 +20,8 @@ int PopupMenu::Add(std::string_view text, std::function<void()> onClick) {
 }
 
 void PopupMenu::SetItemText(int index, std::string_view text) {
-  ModifyMenuW(menu_.get(), static_cast<UINT>(index), MF_BYPOSITION | MF_STRING, static_cast<UINT_PTR>(index + 1),
-              Wide(text).c_str());
+  ModifyMenuW(menu_.get(), static_cast<UINT>(index), MF_BYPOSITION | MF_STRING,
+              static_cast<UINT_PTR>(index + 1), Wide(text).c_str());
 }
 
 std::string PopupMenu::ItemText(int index) const {
@@ -37,9 +37,9 @@ int PopupMenu::Popup(HWND owner, POINT screenPoint) {
   // A menu closes on a click elsewhere only when its owner is the
   // foreground window; the WM_NULL afterwards is the documented companion.
   SetForegroundWindow(owner);
-  const UINT command = static_cast<UINT>(
-      TrackPopupMenuEx(menu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
-                       screenPoint.x, screenPoint.y, owner, nullptr));
+  const UINT command = static_cast<UINT>(TrackPopupMenuEx(
+      menu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
+      screenPoint.x, screenPoint.y, owner, nullptr));
   PostMessageW(owner, WM_NULL, 0, 0);
   if (command == 0 || command > handlers_.size()) return -1;
   const int index = static_cast<int>(command) - 1;

@@ -13,8 +13,8 @@ TEST(AsciiCase, LowersOnlyAsciiLetters) {
   } cases[] = {
       {"", ""},
       {"GAME.EXE", "game.exe"},
-      {"Options@[Z]", "options@[z]"},  // '@' and '[' border A-Z
-      {"ÄÖÜ 游戏.EXE", "ÄÖÜ 游戏.exe"},   // non-ASCII letters keep their case
+      {"Options@[Z]", "options@[z]"},    // '@' and '[' border A-Z
+      {"ÄÖÜ 游戏.EXE", "ÄÖÜ 游戏.exe"},  // non-ASCII letters keep their case
       {"\xC3\x84", "\xC3\x84"},
   };
   for (const auto& c : cases) EXPECT_EQ(AsciiLowered(c.in), c.out) << c.in;

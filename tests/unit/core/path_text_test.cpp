@@ -36,8 +36,12 @@ TEST(PathText, FolderNameAndBareName) {
 
 TEST(PathText, RemoveDotBackslash) {
   const std::pair<const char*, const char*> cases[] = {
-      {".\\data\\", "data\\"}, {"data\\.\\x\\", "data\\x\\"}, {"..\\up\\", ".up\\"},
-      {".\\.\\", ""},         {"", ""},                   {"a.b\\", "a.b\\"},
+      {".\\data\\", "data\\"},
+      {"data\\.\\x\\", "data\\x\\"},
+      {"..\\up\\", ".up\\"},
+      {".\\.\\", ""},
+      {"", ""},
+      {"a.b\\", "a.b\\"},
       {"./x", "./x"},  // only the backslash form
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(RemoveDotBackslash(in), out) << in;

@@ -82,7 +82,9 @@ TEST(ProgressText, BarScaling) {
       {1, kMax32 + 1, {1073741824, 0}},
       {3 * kGiB / 2, 3 * kGiB, {1610612736, 805306368}},
       // 5 GiB of 6 GiB shows five sixths, not the low 32 bits' "1 of 2 GiB".
-      {5 * kGiB, 6 * kGiB, {static_cast<std::int32_t>(6 * kGiB >> 2), static_cast<std::int32_t>(5 * kGiB >> 2)}},
+      {5 * kGiB,
+       6 * kGiB,
+       {static_cast<std::int32_t>(6 * kGiB >> 2), static_cast<std::int32_t>(5 * kGiB >> 2)}},
       {kMax64, kMax64, {2147483647, 2147483647}},
   };
   for (const auto& c : cases) EXPECT_EQ(ScaleBar(c.position, c.range), c.bar) << c.position << "/" << c.range;
