@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "core/text_rules.h"
+#include "core/ascii_case.h"
 #include "core/update_files.h"
 #include "platform/error.h"
 #include "platform/sha256.h"
@@ -61,12 +61,12 @@ DigestCache::DigestCache(std::string folder) : folder_(std::move(folder)) {}
 
 std::string DigestCache::Key(const std::string& path) const {
   std::string key = path;
-  if (key.size() > folder_.size() && EqualsIgnoreAsciiCase(std::string_view(key).substr(0, folder_.size()), folder_))
+  if (key.size() > folder_.size() && EqualsIgnoringAsciiCase(std::string_view(key).substr(0, folder_.size()), folder_))
     key = key.substr(folder_.size());
   for (char& c : key)
     if (c == '/') c = '\\';
   // Windows names files without regard to the case of A-Z.
-  return ToLowerAscii(key);
+  return AsciiLowered(key);
 }
 
 void DigestCache::Store(const std::string& key, const FileIdentity& id, const std::string& digest) {
@@ -150,7 +150,7 @@ std::vector<DigestCache::Listing> DigestCache::ListAll(const std::vector<std::st
   auto work = [&] {
     for (std::size_t d; (d = next.fetch_add(1)) < dirs.size();)
       for (auto& [n, id] : ListFileIdentities(dirs[d].empty() ? std::string(".") : dirs[d]))
-        listings[d][ToLowerAscii(n)] = id;
+        listings[d][AsciiLowered(n)] = id;
   };
   std::vector<std::thread> threads;
   const std::size_t workers = std::min<std::size_t>(dirs.size(), 4);
@@ -178,7 +178,7 @@ void DigestCache::StartListing() {
   try {
     listing_ = std::thread([this, dirs] {
       std::vector<Listing> listings = ListAll(dirs);
-      for (std::size_t d = 0; d < dirs.size(); ++d) listed_[ToLowerAscii(dirs[d])] = std::move(listings[d]);
+      for (std::size_t d = 0; d < dirs.size(); ++d) listed_[AsciiLowered(dirs[d])] = std::move(listings[d]);
     });
   } catch (...) {
     // Without a thread Digests lists the folders itself.
@@ -203,10 +203,10 @@ std::vector<std::optional<FileIdentity>> DigestCache::Identities(const std::vect
     auto [it, added] = dir_index.emplace(dir, dirs.size());
     if (added) {
       dirs.push_back(dir);
-      const auto l = use_listed ? listed_.find(ToLowerAscii(dir)) : listed_.end();
+      const auto l = use_listed ? listed_.find(AsciiLowered(dir)) : listed_.end();
       ready.push_back(l != listed_.end() ? &l->second : nullptr);
     }
-    where[i] = {it->second, ToLowerAscii(p.substr(cut))};
+    where[i] = {it->second, AsciiLowered(p.substr(cut))};
   }
   std::vector<std::string> missing;
   std::vector<std::size_t> missing_index;

@@ -2,17 +2,11 @@
 
 #include <algorithm>
 
+#include "core/ascii_case.h"
 #include "platform/error.h"
 
 namespace lk {
 namespace {
-
-std::string Fold(std::string_view name) {
-  std::string out(name);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  return out;
-}
 
 // In UTF-8 every code up to U+0020 is a single byte of that value, and no
 // byte of a longer sequence is that small.
@@ -25,14 +19,14 @@ std::string_view Trim(std::string_view s) {
 }  // namespace
 
 void ManifestIni::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  const std::string fs = Fold(section);
+  const std::string fs = AsciiLowered(section);
   auto it = index_.find(fs);
   if (it == index_.end()) {
     it = index_.emplace(fs, sections_.size()).first;
     sections_.push_back(Section{std::string(section), {}, {}});
   }
   Section& s = sections_[it->second];
-  const std::string fk = Fold(key);
+  const std::string fk = AsciiLowered(key);
   auto k = s.index.find(fk);
   if (k == s.index.end()) {
     s.index.emplace(fk, s.values.size());
@@ -43,14 +37,16 @@ void ManifestIni::WriteString(std::string_view section, std::string_view key, st
 }
 
 std::string ManifestIni::ReadString(std::string_view section, std::string_view key) const {
-  const auto it = index_.find(Fold(section));
+  const auto it = index_.find(AsciiLowered(section));
   if (it == index_.end()) return std::string();
   const Section& s = sections_[it->second];
-  const auto k = s.index.find(Fold(key));
+  const auto k = s.index.find(AsciiLowered(key));
   return k == s.index.end() ? std::string() : s.values[k->second].second;
 }
 
-bool ManifestIni::HasSection(std::string_view section) const { return index_.count(Fold(section)) != 0; }
+bool ManifestIni::HasSection(std::string_view section) const {
+  return index_.count(AsciiLowered(section)) != 0;
+}
 
 std::vector<std::string> ManifestIni::Sections() const {
   std::vector<std::string> out;
@@ -60,7 +56,7 @@ std::vector<std::string> ManifestIni::Sections() const {
 
 std::vector<std::string> ManifestIni::Keys(std::string_view section) const {
   std::vector<std::string> out;
-  const auto it = index_.find(Fold(section));
+  const auto it = index_.find(AsciiLowered(section));
   if (it != index_.end())
     for (const auto& kv : sections_[it->second].values) out.push_back(kv.first);
   return out;

@@ -75,10 +75,9 @@ class DownloadProgress {
   // The transfer completed (UI thread).
   void OnCompleted();
 
-  std::int64_t total_size() const { return total_size_; }            // FTotalSize
-  std::int64_t downloaded_size() const { return downloaded_size_; }  // FDownloadedSize
-  std::int64_t last_bytes() const { return last_bytes_; }            // FLastBytes
-  std::int64_t progress_time() const { return progress_time_; }      // ProgressTime
+  std::int64_t total_size() const { return total_size_; }        // FTotalSize
+  std::int64_t last_bytes() const { return last_bytes_; }        // FLastBytes
+  std::int64_t progress_time() const { return progress_time_; }  // ProgressTime
 
  private:
   ProgressDisplay& display_;

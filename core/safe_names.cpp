@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/text_rules.h"
+#include "core/ascii_case.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -43,10 +43,10 @@ bool IsReservedDeviceName(std::string_view segment) {
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   static constexpr std::array<std::string_view, 6> kNames = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   for (std::string_view d : kNames)
-    if (EqualsIgnoreAsciiCase(base, d)) return true;
+    if (EqualsIgnoringAsciiCase(base, d)) return true;
   if (base.size() < 4) return false;
   const std::string_view stem = base.substr(0, 3);
-  if (!EqualsIgnoreAsciiCase(stem, "COM") && !EqualsIgnoreAsciiCase(stem, "LPT")) return false;
+  if (!EqualsIgnoringAsciiCase(stem, "COM") && !EqualsIgnoringAsciiCase(stem, "LPT")) return false;
   const std::string_view digit = base.substr(3);
   if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') return true;
   // Superscript one, two and three count as digits here.

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "core/safe_names.h"
-#include "core/text_rules.h"
+#include "core/ascii_case.h"
 #include "core/zip_reader.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -33,7 +33,7 @@ std::string HexDigest(Sha256& hash) {
 
 // The "/"-separated name an entry unpacks to; its letter case folded for
 // comparing, as Windows compares file names.
-std::string EntryKey(const std::string& relative) { return ToLowerAscii(relative); }
+std::string EntryKey(const std::string& relative) { return AsciiLowered(relative); }
 
 // The digest text of the file at path, read through block; the empty text
 // on any failure.

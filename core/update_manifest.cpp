@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/number_rules.h"
-#include "core/text_rules.h"
+#include "core/ascii_case.h"
 
 namespace lk {
 namespace {
@@ -15,7 +15,7 @@ constexpr char kFilePrefix[] = "File_";
 // leading zeros, as the run names them; nothing for any other name.
 std::optional<std::int32_t> FileSectionIndex(std::string_view name) {
   constexpr std::size_t prefix = sizeof(kFilePrefix) - 1;
-  if (name.size() <= prefix || !EqualsIgnoreAsciiCase(name.substr(0, prefix), kFilePrefix)) return std::nullopt;
+  if (name.size() <= prefix || !EqualsIgnoringAsciiCase(name.substr(0, prefix), kFilePrefix)) return std::nullopt;
   const std::string_view digits = name.substr(prefix);
   if (digits.size() > 10 || (digits.size() > 1 && digits[0] == '0')) return std::nullopt;
   std::int64_t value = 0;

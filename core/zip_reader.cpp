@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "core/scope_exit.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
@@ -243,10 +244,7 @@ void ZipReader::Extract(const ZipEntry& entry, const std::function<void(Bytes)>&
   } else {
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) throw bad("zlib cannot start");
-    struct End {
-      z_stream& z;
-      ~End() { inflateEnd(&z); }
-    } end_guard{z};
+    ScopeExit end_guard([&z] { inflateEnd(&z); });
     std::vector<std::uint8_t> out(kBlock);
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {

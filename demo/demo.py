@@ -110,12 +110,6 @@ def prepare(site_port, login_port, closed_port):
     return game, exe
 
 
-def click_at(x, y):
-    h.xdotool("mousemove", x, y)
-    time.sleep(0.2)
-    h.xdotool("click", 1)
-
-
 def play(window, game):
     """As a player: click the online zone, wait for its status, press start;
     the demo client records its command line, which must end with the
@@ -123,13 +117,11 @@ def play(window, game):
     ctl = h.controls(window)
     tree = ctl["TreeView1"]
     item = [i for i in h.tree_items(tree.hwnd) if i.text == "风云一区（在线）"][0]
-    click_at(window.rect[0] + tree.rect[0] + (item.rect[0] + item.rect[2]) // 2,
-             window.rect[1] + tree.rect[1] + (item.rect[1] + item.rect[3]) // 2)
+    h.click_tree_item(window, tree, item)
     status = h.wait_until(lambda: (lambda t: t if t.startswith("运行中") else None)(
         h.controls(window)["Label2"].text), 15, 0.3, "the zone's status")
     print(f"demo: zone probed: {status}")
-    x, y, w, hgt = ctl["Image2"].rect
-    click_at(window.rect[0] + x + w // 2, window.rect[1] + y + hgt // 2)
+    h.click_control(window, ctl["Image2"])
     log = os.path.join(game, "bin", "democlient.log")
     h.wait_until(lambda: os.path.exists(log) and os.path.getsize(log) > 0, 30, 0.3, "the demo game client")
     with open(log, encoding="utf-8") as f:

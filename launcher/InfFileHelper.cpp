@@ -2,20 +2,11 @@
 
 #include <algorithm>
 
+#include "core/ascii_case.h"
 #include "core/number_rules.h"
 #include "platform/error.h"
 
 namespace lk {
-namespace {
-
-bool EqualsIgnoreAsciiCase(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return lower(x) == lower(y);
-  });
-}
-
-}  // namespace
 
 TInfFileHelper::TInfFileHelper(const std::string& AFileName)
     : FIniFile(std::make_unique<ProfileFile>(AFileName)), FFileName(AFileName) {}
@@ -88,7 +79,7 @@ bool TInfFileHelper::SectionExists(const std::string& ASection) const {
 bool TInfFileHelper::ValueExists(const std::string& ASection, const std::string& AKey) const {
   const std::vector<std::string> keys = FIniFile->ReadSection(ASection);
   return std::any_of(keys.begin(), keys.end(),
-                     [&AKey](const std::string& k) { return EqualsIgnoreAsciiCase(k, AKey); });
+                     [&AKey](const std::string& k) { return EqualsIgnoringAsciiCase(k, AKey); });
 }
 
 }  // namespace lk

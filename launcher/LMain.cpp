@@ -55,16 +55,6 @@ std::unique_ptr<ui::ImageButton> MakeImage(HWND parent, int id, int left, int to
   return image;
 }
 
-// The executable's file name without its extension: the shortcut's name.
-std::string ExecutableBaseName() {
-  std::string name = OwnExecutablePath();
-  const auto slash = name.find_last_of("\\/");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  const auto dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
-}
-
 }  // namespace
 
 NoticePanelHost::NoticePanelHost(HWND parent, const ui::Rect& bounds) {
@@ -348,7 +338,6 @@ void TForm2::RestoreDisplayChoices() {
 }
 
 void TForm2::FormShow() {
-  IsShow = true;
   TreeView1->Select(nullptr);
 }
 

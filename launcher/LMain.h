@@ -55,8 +55,6 @@ enum TForm2ControlId : int {
   kIdImage7, kIdImage8, kIdImage2, kIdLabel3, kIdInterfaceSelection,
 };
 
-// The notice panels' stand-in until the web browser host lands: a plain
-// child window that the layout places, sizes and hides like the panel.
 // A notice panel: a container child of the window, placed by the skin
 // layout, holding the system's web browser control. Where the control cannot
 // be created the container stays empty and navigation is ignored.
@@ -117,7 +115,6 @@ class TForm2 final : public UpdateHost {
 
   // Chrome (LMain_chrome.cpp).
   void WireChrome();
-  void SetHoverPictures(ui::ImageButton& button, const ImageRef& normal, const ImageRef& hover);
   void Image3Click();
   void Image4Click();
   void Image5Click();
@@ -161,7 +158,6 @@ class TForm2 final : public UpdateHost {
   std::unique_ptr<ui::ComboBox> InterfaceSelection;
 
  private:
-  bool IsShow = false;
   std::uintptr_t hModule = 0;  // the shield library, kept loaded
 
   // Window-wide objects, created by FormCreate, released by FormClose.

@@ -30,10 +30,10 @@ void TForm2::WireChrome() {
   if (const ImageRef& back = GraphicInfo.ControlbackImage; back && !back->Pixels.pixels.empty()) {
     const Picture& p = back->Pixels;
     void* bits = nullptr;
-    UniqueGdiObject dib(ui::CreateDib32(p.width, p.height, &bits));
+    UniqueBitmap dib(ui::CreateDib32(p.width, p.height, &bits));
     // Drawn opaque: the straight pixels as they are.
     std::copy(p.pixels.begin(), p.pixels.end(), static_cast<std::uint32_t*>(bits));
-    Form->SetBackground(static_cast<HBITMAP>(dib.get()), ui::Transparency::kOpaque);
+    Form->SetBackground(dib.get(), ui::Transparency::kOpaque);
     Form->EnableColorKey(ui::kColorKey);
     Form->SetColor(ui::kColorKey);
   }

@@ -1,12 +1,11 @@
 // TForm2: the start button and the close handler.
-#include <algorithm>
-#include <cctype>
-
+#include "core/ascii_case.h"
 #include "launcher/LMain.h"
 #include "launcher/Startup.h"
 #include "launcher/update_download.h"
 #include "platform/files.h"
 #include "platform/handles.h"
+#include "platform/path_text.h"
 #include "platform/self_path.h"
 #include "platform/text.h"
 
@@ -14,21 +13,14 @@ namespace lk {
 
 namespace {
 
-// ".exe" is appended unless the name's extension (from its last '.' after
-// the last path separator) is ".exe" in any letter case.
+// ".exe" is appended unless the name's extension (from the last '.' of its
+// file name) is ".exe" in any letter case.
 std::string ClientPath(const std::string& folder, const std::string& clientFileName) {
-  const auto slash = clientFileName.find_last_of("\\/");
-  const auto dot = clientFileName.rfind('.');
-  std::string ext;
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ext = clientFileName.substr(dot);
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-  return folder + clientFileName + (ext == ".exe" ? "" : ".exe");
-}
-
-std::string FileNameOf(const std::string& path) {
-  const auto slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string name = ExtractFileName(clientFileName);
+  const auto dot = name.rfind('.');
+  const bool isExe =
+      dot != std::string::npos && EqualsIgnoringAsciiCase(std::string_view(name).substr(dot), ".exe");
+  return folder + clientFileName + (isExe ? "" : ".exe");
 }
 
 }  // namespace
@@ -76,7 +68,7 @@ void TForm2::Image2Click() {
                                  resolution.substr(star + 1, next == std::string::npos ? std::string::npos
                                                                                        : next - star - 1));
   }
-  if (StartedApps) AddToStartedApps(*StartedApps, FileNameOf(path), path);
+  if (StartedApps) AddToStartedApps(*StartedApps, ExtractFileName(path), path);
 }
 
 void TForm2::FormClose() {

@@ -10,12 +10,12 @@ namespace {
 
 // A DIB of the decoded pixels; premultiplied for alpha drawing, as
 // AlphaBlend wants it. Null for an empty picture.
-UniqueGdiObject DibOf(const Picture& picture, bool premultiply) {
+UniqueBitmap DibOf(const Picture& picture, bool premultiply) {
   if (picture.width <= 0 || picture.height <= 0 ||
       picture.pixels.size() != static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height))
-    return UniqueGdiObject();
+    return UniqueBitmap();
   void* bits = nullptr;
-  UniqueGdiObject dib(ui::CreateDib32(picture.width, picture.height, &bits));
+  UniqueBitmap dib(ui::CreateDib32(picture.width, picture.height, &bits));
   auto* out = static_cast<std::uint32_t*>(bits);
   for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
     std::uint32_t p = picture.pixels[i];
@@ -35,23 +35,13 @@ ui::Transparency ModeOf(const TImage& image) {
 
 }  // namespace
 
-void SetButtonPicture(ui::ImageButton& button, const ImageRef& image) {
-  if (!image) {
-    button.SetPicture(nullptr, ui::Transparency::kOpaque);
-    return;
-  }
-  const ui::Transparency mode = ModeOf(*image);
-  UniqueGdiObject dib = DibOf(image->Pixels, mode == ui::Transparency::kAlpha);
-  button.SetPicture(static_cast<HBITMAP>(dib.get()), mode);
-}
-
 void SetButtonPictures(ui::ImageButton& button, const ImageRef& normal, const ImageRef& hover) {
   const ImageRef& any = normal ? normal : hover;
   const ui::Transparency mode = any ? ModeOf(*any) : ui::Transparency::kOpaque;
   const bool premultiply = mode == ui::Transparency::kAlpha;
-  UniqueGdiObject n = normal ? DibOf(normal->Pixels, premultiply) : UniqueGdiObject();
-  UniqueGdiObject h = hover ? DibOf(hover->Pixels, premultiply) : UniqueGdiObject();
-  button.SetPictures(static_cast<HBITMAP>(n.get()), static_cast<HBITMAP>(h.get()), mode);
+  UniqueBitmap n = normal ? DibOf(normal->Pixels, premultiply) : UniqueBitmap();
+  UniqueBitmap h = hover ? DibOf(hover->Pixels, premultiply) : UniqueBitmap();
+  button.SetPictures(n.get(), h.get(), mode);
 }
 
 void SetResourcePicture(ui::ImageButton& button, const wchar_t* resourceName) {
@@ -65,8 +55,8 @@ void SetResourcePicture(ui::ImageButton& button, const wchar_t* resourceName) {
   }
   const std::optional<Picture> picture =
       PngFromBytes(Bytes(static_cast<const std::uint8_t*>(bytes), SizeofResource(self, res)));
-  UniqueGdiObject dib = picture ? DibOf(*picture, true) : UniqueGdiObject();
-  button.SetPicture(static_cast<HBITMAP>(dib.get()), ui::Transparency::kAlpha);
+  UniqueBitmap dib = picture ? DibOf(*picture, true) : UniqueBitmap();
+  button.SetPicture(dib.get(), ui::Transparency::kAlpha);
 }
 
 }  // namespace lk

@@ -7,11 +7,9 @@
 
 namespace lk {
 
-// The image as the control's picture (sized to it; 0 x 0 without one): a
-// PNG drawn with its alpha channel, a bitmap leaving out the colour of its
-// bottom-left pixel.
-void SetButtonPicture(ui::ImageButton& button, const ImageRef& image);
-// Normal and hover picture of an image button, as above.
+// Normal and hover picture of an image button (sized to the normal one;
+// 0 x 0 without one): a PNG drawn with its alpha channel, a bitmap leaving
+// out the colour of its bottom-left pixel.
 void SetButtonPictures(ui::ImageButton& button, const ImageRef& normal, const ImageRef& hover);
 // A PNG carried as a raw-data resource of the running program (name
 // matched without regard to case) as the control's picture; an empty

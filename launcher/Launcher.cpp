@@ -2,6 +2,9 @@
 // to one running launcher per brand, then run the main window.
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "core/package.h"
 #include "launcher/LMain.h"
 #include "launcher/SkinImages.h"
@@ -9,17 +12,15 @@
 #include "platform/error.h"
 #include "platform/handles.h"
 #include "platform/text.h"
-#include "platform/web_browser.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   // Before anything can load a DLL: never search the current folder or PATH.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  // The skin's images are decoded through COM (WIC), and later parts of the
-  // window host COM controls: one apartment for the whole run.
-  lk::ComInit com(COINIT_APARTMENTTHREADED);
-  // The notice panels' browser control needs OLE proper (in-place
-  // activation, drag and drop) on this, the UI thread.
-  lk::OleInit ole;
+  // One single-threaded apartment for the whole run, with OLE proper: the
+  // skin's images are decoded through COM (WIC), and the notice panels'
+  // browser control needs in-place activation and drag and drop on this,
+  // the UI thread.
+  lk::ComInit ole(lk::ComInit::kOle);
 
   // Without our own file there is nothing to show: the error ends the
   // program before any window exists.
@@ -43,6 +44,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   if (package.outcome == Outcome::DecodeError) lk::ShowMessageDialog(package.message);
   const std::string key_message =
       lk::DecodeUpdateKey(lk::Bytes(lk::ExeImage.data(), lk::ExeImage.size()), lk::UpdateKey);
+  // The records hold copies of all they took from the file (the skin's
+  // images and the update key included): its bytes need not stay in
+  // memory for the whole run.
+  std::vector<std::uint8_t>().swap(lk::ExeImage);
   if (!key_message.empty()) lk::ShowMessageDialog(key_message);
 
   const std::wstring instance_name = lk::Wide(lk::LoginInfo.BrandName);

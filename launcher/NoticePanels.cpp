@@ -3,50 +3,27 @@
 // After <windows.h>, which it needs.
 #include <mshtml.h>
 
-#include <utility>
-
 #include "platform/error.h"
+#include "platform/handles.h"
 #include "platform/shell_open.h"
 #include "platform/text.h"
 
 namespace lk {
 namespace {
 
-// Releases a COM reference at the end of the scope, also on an error.
-template <typename T>
-struct Held {
-  T* p = nullptr;
-  Held() = default;
-  explicit Held(T* raw) : p(raw) {}
-  ~Held() {
-    if (p) p->Release();
-  }
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-};
-
 // A failing document operation is an error with the system's text for its
 // code, as the handler's guard expects.
-void Check(HRESULT hr) {
-  if (FAILED(hr)) throw Error(OleErrorText(hr));
-}
-
 void ApplyHiddenOverflow(IDispatch* document) {
-  Held<IHTMLDocument2> html;
   // Not an HTML document (a picture, a PDF, a folder view): nothing to style.
-  if (FAILED(document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html.p))) || !html.p)
-    return;
-  Held<IHTMLElement> body;
-  Check(html.p->get_body(&body.p));
-  if (!body.p) return;
-  Held<IHTMLStyle> style;
-  Check(body.p->get_style(&style.p));
-  if (!style.p) throw Error("no style object");
-  BSTR hidden = SysAllocString(L"hidden");
-  if (!hidden) Check(E_OUTOFMEMORY);
-  const HRESULT hr = style.p->put_overflow(hidden);
-  SysFreeString(hidden);
-  Check(hr);
+  const ComPtr<IHTMLDocument2> html = ComPtr<IDispatch>::Share(document).As<IHTMLDocument2>();
+  if (!html) return;
+  ComPtr<IHTMLElement> body;
+  ThrowIfFailed(html->get_body(body.put()));
+  if (!body) return;
+  ComPtr<IHTMLStyle> style;
+  ThrowIfFailed(body->get_style(style.put()));
+  if (!style) throw Error("no style object");
+  ThrowIfFailed(style->put_overflow(MakeBstr("hidden").get()));
 }
 
 }  // namespace
@@ -65,13 +42,11 @@ void HideDocumentScrollBars(IDispatch* document, const DebugWriter& debug) {
 }
 
 void WebBrowser1DownloadComplete(const WebBrowserPanel& webBrowser1, const DebugWriter& debug) {
-  Held<IDispatch> document(webBrowser1.Document());
-  HideDocumentScrollBars(document.p, debug);
+  HideDocumentScrollBars(webBrowser1.Document().get(), debug);
 }
 
 void WebBrowser2DownloadComplete(const WebBrowserPanel& webBrowser2, const DebugWriter& debug) {
-  Held<IDispatch> document(webBrowser2.Document());
-  HideDocumentScrollBars(document.p, debug);
+  HideDocumentScrollBars(webBrowser2.Document().get(), debug);
 }
 
 void WebBrowser1NewWindow3(const std::string& url, bool& cancel, const UrlOpener& open) {

@@ -1,13 +1,11 @@
 #include "launcher/StartedApps.h"
 
+#include "platform/path_text.h"
 #include "platform/processes.h"
 
 namespace lk {
 
-std::string StartedAppFileName(std::string_view entry) {
-  const auto sep = entry.find_last_of("\\/");
-  return std::string(sep == std::string_view::npos ? entry : entry.substr(sep + 1));
-}
+std::string StartedAppFileName(std::string_view entry) { return ExtractFileName(entry); }
 
 void AddToStartedApps(TStartedApps& StartedApps, const std::string& AppName, const std::string& AppPath) {
   for (const std::string& entry : StartedApps)

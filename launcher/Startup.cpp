@@ -38,17 +38,11 @@ std::vector<std::uint8_t> ReadLauncherFile(const std::string& path) {
 }
 
 std::string ApplicationTitle() {
-  std::string path;
   try {
-    path = OwnExecutablePath();
+    return ExecutableBaseName();
   } catch (const Error&) {
     return "Launcher";
   }
-  const std::size_t slash = path.find_last_of("\\/");
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  const std::size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return name;
 }
 
 void ShowMessageDialog(const std::string& text) {

@@ -10,7 +10,8 @@
 
 namespace lk {
 
-// The whole launcher file as read at start-up.
+// The whole launcher file as read at start-up; released once the package is
+// decoded.
 extern std::vector<std::uint8_t> ExeImage;
 // The brand record and the skin record, filled from the package.
 extern TLoginInfo LoginInfo;

@@ -13,7 +13,7 @@
 
 #include "core/digest_cache.h"
 #include "core/scope_exit.h"
-#include "core/text_rules.h"
+#include "core/ascii_case.h"
 #include "core/update_files.h"
 #include "core/update_manifest.h"
 #include "core/update_plan.h"
@@ -341,7 +341,7 @@ void RunState::ApplyItems(const UpdateManifest& m, const UpdatePlan& plan, HttpC
   // the first is applied: such a list is fetched strictly one item after
   // the other.
   std::vector<std::string> names;
-  for (const PatchItem& item : plan.items) names.push_back(ToLowerAscii(item.pair.Param1));
+  for (const PatchItem& item : plan.items) names.push_back(AsciiLowered(item.pair.Param1));
   std::sort(names.begin(), names.end());
   const bool repeated = std::adjacent_find(names.begin(), names.end()) != names.end();
   const std::size_t connections = std::min<std::size_t>(n, repeated ? 1 : place.fetch.connections);

@@ -3,27 +3,13 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "core/ascii_case.h"
 #include "platform/handles.h"
+#include "platform/path_text.h"
 #include "platform/text.h"
 
 namespace lk {
 namespace {
-
-bool EqualsAsciiIgnoreCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-    if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-std::wstring_view FileNamePart(std::wstring_view path) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
-}
 
 std::wstring LongPath(const std::wstring& path) {
   wchar_t buf[32768];
@@ -48,7 +34,6 @@ std::wstring LongFolderOf(const std::wstring& path) {
 }
 
 int KillProcessByName(const std::string& name, const std::string& folder) {
-  const std::wstring wname = Wide(name);
   std::wstring wfolder = LongPath(Wide(folder));
   while (!wfolder.empty() && (wfolder.back() == L'\\' || wfolder.back() == L'/')) wfolder.pop_back();
 
@@ -58,7 +43,7 @@ int KillProcessByName(const std::string& name, const std::string& folder) {
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-    if (!EqualsAsciiIgnoreCase(FileNamePart(entry.szExeFile), wname)) continue;
+    if (!EqualsIgnoringAsciiCase(ExtractFileName(Narrow(entry.szExeFile)), name)) continue;
     if (entry.th32ProcessID == GetCurrentProcessId()) continue;
 
     UniqueHandle process(

@@ -4,8 +4,13 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/ui/form.h"
+#include "platform/ui/label.h"
+#include "platform/ui_dispatch.h"
 
 namespace lk {
 
@@ -36,7 +41,7 @@ class TForm3 {
   // Creates the window and runs FormCreate; false when the program should
   // end without showing it.
   bool Create();
-  HWND handle() const { return hwnd_; }
+  HWND handle() const { return Form ? Form->Hwnd() : nullptr; }
   std::string LabelText() const;
 
   std::string FPatchFrom;
@@ -45,25 +50,21 @@ class TForm3 {
   // The fourth argument, when given: the digest of the new launcher.
   std::string FLauncherDigest;
 
+  std::unique_ptr<ui::Form> Form;
+  std::unique_ptr<ui::Label> Label1;
+
  private:
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   bool FormCreate();
   void PatchWork();
-  // Runs on the UI thread while the work waits.
-  void SetLabelFromWorker(const std::string& text);
-  void ApplyLabel(const std::wstring& text);
 
   std::vector<std::string> args_;
   PatchActions actions_;
-  HWND hwnd_ = nullptr;
-  HWND label1_ = nullptr;
-  HFONT font_ = nullptr;
+  // The work's hand-over to the UI thread: each step runs there and the
+  // work waits for it, so the window shows every text in turn.
+  std::unique_ptr<UiDispatcher> ui_;
 };
 
-// The folder of the running executable with a trailing separator.
-std::string OwnFolder();
-// The caption of message dialogs: the executable's name without extension.
-std::wstring PatcherTitle();
+// A message dialog captioned with the executable's name without extension.
 void ShowPatcherMessage(HWND owner, const std::string& text);
 
 }  // namespace lk

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "patcher/PMain.h"
+#include "platform/handles.h"
 #include "platform/text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -15,14 +16,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
 
   int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  const lk::UniqueLocal<wchar_t**> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
   std::vector<std::string> args;
-  for (int i = 1; argv && i < argc; ++i) args.push_back(lk::Narrow(argv[i]));
-  if (argv) LocalFree(argv);
+  for (int i = 1; argv && i < argc; ++i) args.push_back(lk::Narrow(argv.get()[i]));
 
   lk::TForm3 form(std::move(args), lk::DefaultPatchActions());
   if (!form.Create()) ExitProcess(0);
-  ShowWindow(form.handle(), SW_SHOWNORMAL);
+  form.Form->ShowNormal();
   UpdateWindow(form.handle());
 
   MSG msg;

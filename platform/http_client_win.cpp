@@ -7,6 +7,7 @@
 #include <chrono>
 #include <limits>
 
+#include "core/scope_exit.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 
@@ -29,21 +30,9 @@ using UniqueInternet = UniqueAny<HINTERNET, CloseInternetFn>;
 
 // WinHTTP's own codes (12xxx) have their texts in winhttp.dll, not in the
 // system table.
-std::string WinHttpErrorText(DWORD code) {
-  wchar_t* buf = nullptr;
-  const DWORD n =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     GetModuleHandleW(L"winhttp.dll"), code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::wstring text = n ? std::wstring(buf, n) : std::wstring();
-  if (buf) LocalFree(buf);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-    text.pop_back();
-  if (text.empty()) return SystemErrorText(code);
-  return Narrow(text);
+[[noreturn]] void Throw(DWORD code) {
+  throw HttpError(SystemErrorText(code, GetModuleHandleW(L"winhttp.dll")), code);
 }
-
-[[noreturn]] void Throw(DWORD code) { throw HttpError(WinHttpErrorText(code), code); }
 [[noreturn]] void ThrowTimedOut() { Throw(ERROR_WINHTTP_TIMEOUT); }
 [[noreturn]] void ThrowLastHttpError() { Throw(GetLastError()); }
 [[noreturn]] void ThrowCancelled() { Throw(ERROR_WINHTTP_OPERATION_CANCELLED); }
@@ -279,14 +268,10 @@ HttpHeadResult HttpClient::Head(const std::string& url) {
   if (aborted_.load()) ThrowCancelled();
   RequestPtr r = impl_->Open(L"HEAD", url);
   impl_->SetCurrent(r);
-  struct Done {
-    Impl* impl;
-    const RequestPtr& r;
-    ~Done() {
-      impl->ClearCurrent(r);
-      r->Close();
-    }
-  } done{impl_.get(), r};
+  ScopeExit done([&] {
+    impl_->ClearCurrent(r);
+    r->Close();
+  });
   if (aborted_.load()) ThrowCancelled();
   impl_->SendAndReceive(r, std::wstring());
   HttpHeadResult result;

@@ -39,8 +39,8 @@ std::string WicErrorText(HRESULT hr) {
 [[noreturn]] void Fail(const char* format, HRESULT hr) {
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
-  std::string text = SystemErrorText(static_cast<DWORD>(hr));
-  if (text.rfind("System error ", 0) == 0) text = WicErrorText(hr);
+  const std::string text =
+      HasSystemErrorText(static_cast<DWORD>(hr)) ? SystemErrorText(static_cast<DWORD>(hr)) : WicErrorText(hr);
   throw Error(std::string(format) + " 图像无法解码: " + (text.empty() ? "" : text + " ") + "(" + code + ")");
 }
 

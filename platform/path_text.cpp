@@ -14,6 +14,19 @@ std::string ExtractFileFolder(std::string_view path) { return std::string(path.s
 
 std::string ExtractFileName(std::string_view path) { return std::string(path.substr(NameStart(path))); }
 
+std::string RemoveDotBackslash(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (std::size_t i = 0; i < path.size();) {
+    if (path.compare(i, 2, ".\\") == 0) {
+      i += 2;
+    } else {
+      out += path[i++];
+    }
+  }
+  return out;
+}
+
 std::string FileNameWithoutExtension(std::string_view path) {
   const std::string name = ExtractFileName(path);
   const auto dot = name.find_last_of('.');

@@ -12,4 +12,8 @@ std::string OwnExecutablePath();
 // The folder of the running executable with a trailing path separator.
 std::string LauncherFolder();
 
+// The running executable's file name without its extension: the caption of
+// the message dialogs and the name of the desktop shortcut.
+std::string ExecutableBaseName();
+
 }  // namespace lk

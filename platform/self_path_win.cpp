@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "platform/error.h"
 #include "platform/handles.h"
 #include "platform/path_text.h"
 #include "platform/text.h"
@@ -14,12 +13,14 @@ std::string OwnExecutablePath() {
   std::wstring buf(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) throw Error(SystemErrorText(GetLastError()));
+    if (n == 0) ThrowLastError();
     if (n < buf.size()) return Narrow(std::wstring_view(buf.data(), n));
     buf.resize(buf.size() * 2);
   }
 }
 
 std::string LauncherFolder() { return ExtractFileFolder(OwnExecutablePath()); }
+
+std::string ExecutableBaseName() { return FileNameWithoutExtension(OwnExecutablePath()); }
 
 }  // namespace lk

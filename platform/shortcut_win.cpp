@@ -14,13 +14,6 @@
 #include "platform/text.h"
 
 namespace lk {
-namespace {
-
-void ThrowIfFailed(HRESULT hr) {
-  if (FAILED(hr)) throw Error(SystemErrorText(static_cast<DWORD>(hr)));
-}
-
-}  // namespace
 
 std::string SpecialFolderPath(int folder) {
   wchar_t buf[MAX_PATH + 1] = {};
@@ -33,7 +26,7 @@ void CreateSelfShortcut(const std::string& ShortcutName, int TargetFolder) {
 
   // Uninitialised again when this scope ends, also after an error, but only
   // when the initialisation succeeded.
-  ComInit com(COINIT_APARTMENTTHREADED);
+  ComInit com;
   ThrowIfFailed(com.result());
 
   // Without a folder there is nowhere to write: the shortcut is skipped
@@ -59,7 +52,7 @@ void CreateSelfShortcut(const std::string& ShortcutName, int TargetFolder) {
 }
 
 ShortcutInfo ReadShortcut(const std::string& lnkPath) {
-  ComInit com(COINIT_APARTMENTTHREADED);
+  ComInit com;
   ThrowIfFailed(com.result());
   ComPtr<IShellLinkW> link;
   ThrowIfFailed(

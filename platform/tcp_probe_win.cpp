@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "platform/handles.h"
 #include "platform/text.h"
 
 namespace lk {
@@ -27,35 +28,23 @@ class WinsockSession {
   bool ok_ = false;
 };
 
-class Socket {
- public:
-  explicit Socket(SOCKET s) : s_(s) {}
-  ~Socket() {
-    if (s_ != INVALID_SOCKET) closesocket(s_);
-  }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  SOCKET get() const { return s_; }
-  bool valid() const { return s_ != INVALID_SOCKET; }
-
- private:
-  SOCKET s_;
+struct CloseSocketFn {
+  void operator()(SOCKET s) const { closesocket(s); }
 };
+using UniqueSocket = UniqueAny<SOCKET, CloseSocketFn, INVALID_SOCKET>;
 
-struct AddrInfoList {
-  ADDRINFOW* head = nullptr;
-  ~AddrInfoList() {
-    if (head) FreeAddrInfoW(head);
-  }
+struct FreeAddrInfoFn {
+  void operator()(ADDRINFOW* list) const { FreeAddrInfoW(list); }
 };
+using UniqueAddrInfo = UniqueAny<ADDRINFOW*, FreeAddrInfoFn>;
 
 using Clock = std::chrono::steady_clock;
 
 // Connects one socket to one address, waiting at most until deadline. The
 // socket is closed on return, with nothing sent or read.
 bool ConnectBefore(const ADDRINFOW& addr, Clock::time_point deadline) {
-  Socket s(socket(addr.ai_family, addr.ai_socktype, addr.ai_protocol));
-  if (!s.valid()) return false;
+  const UniqueSocket s(socket(addr.ai_family, addr.ai_socktype, addr.ai_protocol));
+  if (!s) return false;
   u_long nonBlocking = 1;
   if (ioctlsocket(s.get(), FIONBIO, &nonBlocking) != 0) return false;
   if (connect(s.get(), addr.ai_addr, static_cast<int>(addr.ai_addrlen)) == 0) return true;
@@ -97,14 +86,14 @@ std::int32_t TestServerConnection(const std::string& host, std::uint16_t port) {
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
-  AddrInfoList found;
+  UniqueAddrInfo found;
   const std::wstring service = std::to_wstring(port);
-  if (GetAddrInfoW(Wide(host).c_str(), service.c_str(), &hints, &found.head) != 0 || !found.head) return -1;
+  if (GetAddrInfoW(Wide(host).c_str(), service.c_str(), &hints, found.put()) != 0 || !found) return -1;
 
   // One connect budget for all addresses of the name, counted from the end of
   // resolution: the connect is bounded, resolution comes on top.
   const auto deadline = Clock::now() + std::chrono::milliseconds(kProbeConnectTimeoutMs);
-  for (const ADDRINFOW* a = found.head; a; a = a->ai_next) {
+  for (const ADDRINFOW* a = found.get(); a; a = a->ai_next) {
     if (a->ai_family != AF_INET && a->ai_family != AF_INET6) continue;
     if (ConnectBefore(*a, deadline)) {
       const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0);

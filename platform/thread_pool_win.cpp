@@ -23,8 +23,7 @@ void CALLBACK RunSubmitted(PTP_CALLBACK_INSTANCE instance, void* context) {
 
 void Submit(std::function<void()> fn) {
   auto owned = std::make_unique<std::function<void()>>(std::move(fn));
-  if (!TrySubmitThreadpoolCallback(&RunSubmitted, owned.get(), nullptr))
-    throw Error(SystemErrorText(GetLastError()));
+  if (!TrySubmitThreadpoolCallback(&RunSubmitted, owned.get(), nullptr)) ThrowLastError();
   owned.release();
 }
 
@@ -38,7 +37,7 @@ struct BackgroundTask::State {
 };
 
 BackgroundTask::BackgroundTask(std::function<void()> fn) : state_(std::make_shared<State>()) {
-  if (!state_->finished) throw Error(SystemErrorText(GetLastError()));
+  if (!state_->finished) ThrowLastError();
   Submit([state = state_, fn = std::move(fn)] {
     try {
       fn();

@@ -7,9 +7,8 @@
 #include <exception>
 #include <mutex>
 
-#include "platform/error.h"
-#include "platform/handles.h"
 #include "platform/text.h"
+#include "platform/window.h"
 
 namespace lk {
 namespace {
@@ -52,8 +51,8 @@ void RunCall(const std::shared_ptr<InvokeCall>& call) {
 
 }  // namespace
 
-struct UiDispatcher::Impl {
-  HWND hwnd = nullptr;
+// The message-only window whose procedure runs the posted closures.
+struct UiDispatcher::Impl : Window {
   DWORD thread_id = 0;
   // Held while a closure is posted, so Shutdown cannot slip in between the
   // check and PostMessageW and leave a closure nobody frees.
@@ -63,15 +62,16 @@ struct UiDispatcher::Impl {
   std::function<void(const std::string&)> error_handler;
   const std::atomic<bool>* shut_down = nullptr;
 
-  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == kRunClosure) {
-      std::unique_ptr<std::function<void()>> fn(reinterpret_cast<std::function<void()>*>(lp));
-      auto* self = reinterpret_cast<Impl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-      if (!self || self->shut_down->load() || !fn || !*fn) return 0;
-      self->Run(*fn);
-      return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
+  explicit Impl(const std::atomic<bool>& flag) : thread_id(GetCurrentThreadId()), shut_down(&flag) {
+    CreateWindowOf(WindowClass{kClassName}, "", WindowPlace{0, 0, 0, 0, 0, 0, HWND_MESSAGE},
+                   "CreateWindowExW");
+  }
+
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg != kRunClosure) return DefaultHandling(msg, wp, lp);
+    std::unique_ptr<std::function<void()>> fn(reinterpret_cast<std::function<void()>*>(lp));
+    if (!shut_down->load() && fn && *fn) Run(*fn);
+    return 0;
   }
 
   // Nothing may unwind through the system's message dispatch.
@@ -97,34 +97,14 @@ struct UiDispatcher::Impl {
 
   void DrainQueue() {
     MSG msg;
-    while (PeekMessageW(&msg, hwnd, kRunClosure, kRunClosure, PM_REMOVE))
+    while (PeekMessageW(&msg, Hwnd(), kRunClosure, kRunClosure, PM_REMOVE))
       delete reinterpret_cast<std::function<void()>*>(msg.lParam);
   }
 };
 
-UiDispatcher::UiDispatcher() : impl_(std::make_unique<Impl>()) {
-  impl_->thread_id = GetCurrentThreadId();
-  impl_->shut_down = &shut_down_;
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &Impl::WndProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = kClassName;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    throw Error(SystemErrorText(GetLastError()));
-  impl_->hwnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-  if (!impl_->hwnd) throw Error(SystemErrorText(GetLastError()));
-  SetWindowLongPtrW(impl_->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(impl_.get()));
-}
+UiDispatcher::UiDispatcher() : impl_(std::make_unique<Impl>(shut_down_)) {}
 
-UiDispatcher::~UiDispatcher() {
-  Shutdown();
-  if (impl_->hwnd) {
-    SetWindowLongPtrW(impl_->hwnd, GWLP_USERDATA, 0);
-    DestroyWindow(impl_->hwnd);
-  }
-}
+UiDispatcher::~UiDispatcher() { Shutdown(); }
 
 bool UiDispatcher::OnUiThread() const { return GetCurrentThreadId() == impl_->thread_id; }
 
@@ -142,7 +122,7 @@ bool UiDispatcher::Post(std::function<void()> fn) {
   auto owned = std::make_unique<std::function<void()>>(std::move(fn));
   std::lock_guard lock(impl_->post_mutex);
   if (shut_down_.load()) return false;
-  if (!PostMessageW(impl_->hwnd, kRunClosure, 0, reinterpret_cast<LPARAM>(owned.get()))) return false;
+  if (!PostMessageW(impl_->Hwnd(), kRunClosure, 0, reinterpret_cast<LPARAM>(owned.get()))) return false;
   owned.release();  // the window procedure owns it now
   return true;
 }
@@ -193,7 +173,7 @@ void UiDispatcher::Shutdown() {
   // Closures still queued are freed here without running; this sees only
   // the calling thread's queue, which is why Shutdown belongs on the UI
   // thread. Any that arrive later are ignored by the window procedure.
-  if (OnUiThread() && impl_->hwnd) impl_->DrainQueue();
+  if (OnUiThread() && impl_->Hwnd()) impl_->DrainQueue();
 }
 
 }  // namespace lk

@@ -9,50 +9,29 @@
 // without its HTML engine). A panel without a control is an empty area that
 // silently ignores navigation.
 //
-// Everything here runs on the UI thread, which must have called
-// OleInitialize (see OleInit) and must run a message loop.
+// Everything here runs on the UI thread, which must have initialised OLE
+// (ComInit::kOle) and must run a message loop.
 #include <windows.h>
-// After <windows.h>; the build defines WIN32_LEAN_AND_MEAN, so OLE comes in
-// explicitly.
-#include <ole2.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "platform/handles.h"
+#include "platform/window.h"
+
 struct IWebBrowser2;
 
 namespace lk {
 
-// OleInitialize for the calling (UI) thread, undone only when it succeeded.
-// The control needs OLE (not only COM): drag and drop, the clipboard and in-
-// place activation go through it.
-class OleInit {
- public:
-  OleInit() : hr_(::OleInitialize(nullptr)) {}
-  ~OleInit() {
-    if (SUCCEEDED(hr_)) ::OleUninitialize();
-  }
-  OleInit(const OleInit&) = delete;
-  OleInit& operator=(const OleInit&) = delete;
-  HRESULT result() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
-
-// The system's text for an OLE error code, or "OLE error XXXXXXXX" when the
-// system has none.
-std::string OleErrorText(HRESULT hr);
-
 class WebBrowserPanel {
  public:
-  // Makes the control. On success stores an owned reference in *out and
-  // returns S_OK; any failure code means "no control". Tests pass their own.
-  using ControlFactory = std::function<HRESULT(IWebBrowser2** out)>;
+  // Makes the control. On success stores it in `out` and returns S_OK; any
+  // failure code means "no control". Tests pass their own.
+  using ControlFactory = std::function<HRESULT(ComPtr<IWebBrowser2>& out)>;
 
   // The system's control, CLSID_WebBrowser, in-process.
-  static HRESULT CreateSystemControl(IWebBrowser2** out);
+  static HRESULT CreateSystemControl(ComPtr<IWebBrowser2>& out);
 
   WebBrowserPanel();
   explicit WebBrowserPanel(ControlFactory factory);
@@ -68,7 +47,7 @@ class WebBrowserPanel {
 
   bool HasControl() const;
   // The container window, or null.
-  HWND Handle() const { return container_; }
+  HWND Handle() const { return container(); }
 
   void SetBounds(const RECT& bounds);
   void SetVisible(bool visible);
@@ -84,13 +63,13 @@ class WebBrowserPanel {
   // control reports none.
   std::string LocationURL() const;
 
-  // The control's current document (an owned reference the caller releases),
-  // or null: no control, nothing loaded, or the control reports an error.
-  IDispatch* Document() const;
+  // The control's current document, or null: no control, nothing loaded,
+  // or the control reports an error.
+  ComPtr<IDispatch> Document() const;
 
-  // The event sink advised on DWebBrowserEvents2 (not owned by the caller).
-  // It exists from construction on, so its dispatch can be driven directly.
-  IDispatch* EventSink() const;
+  // The event sink advised on DWebBrowserEvents2. It exists from
+  // construction on, so its dispatch can be driven directly.
+  ComPtr<IDispatch> EventSink() const;
 
   // Unadvises the sink, deactivates and closes the control, releases it and
   // destroys the container. Idempotent; the destructor calls it. When the
@@ -106,21 +85,24 @@ class WebBrowserPanel {
  private:
   class Site;
   class Sink;
+  class Container;
   friend class Site;
   friend class Sink;
+  friend class Container;
 
-  static LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void ActivateControl();
   void ReleaseControl();
   void UpdateObjectRects();
   void DispatchDownloadComplete();
   void DispatchNewWindow3(const std::string& url, bool& cancel);
 
+  HWND container() const;
+
   ControlFactory factory_;
-  HWND container_ = nullptr;
-  IWebBrowser2* browser_ = nullptr;
-  Site* site_ = nullptr;
-  Sink* sink_ = nullptr;
+  std::unique_ptr<Container> container_;
+  ComPtr<IWebBrowser2> browser_;
+  ComPtr<Site> site_;
+  ComPtr<Sink> sink_;
   DWORD advise_cookie_ = 0;
 };
 

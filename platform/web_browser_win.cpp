@@ -5,7 +5,6 @@
 #include <exdispid.h>
 #include <ocidl.h>
 
-#include <cstdio>
 #include <utility>
 
 #include "platform/error.h"
@@ -16,66 +15,49 @@ namespace {
 
 constexpr wchar_t kContainerClass[] = L"LkWebBrowserPanel";
 
-// An owned COM reference, released once.
-template <typename T>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() { reset(); }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T** put() {
-    reset();
-    return &p_;
-  }
-  void** put_void() { return reinterpret_cast<void**>(put()); }
-  void reset() {
-    if (p_) std::exchange(p_, nullptr)->Release();
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-// A BSTR owned for the length of one call.
-class Bstr {
- public:
-  explicit Bstr(const std::wstring& text)
-      : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-  Bstr() = default;
-  ~Bstr() { SysFreeString(b_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return b_; }
-  BSTR* put() {
-    SysFreeString(b_);
-    b_ = nullptr;
-    return &b_;
-  }
-
- private:
-  BSTR b_ = nullptr;
-};
-
-std::string BstrToUtf8(BSTR b) { return b ? Narrow(std::wstring_view(b, SysStringLen(b))) : std::string(); }
-
-void RegisterContainerClass(WNDPROC proc) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(GetModuleHandleW(nullptr), kContainerClass, &wc)) return;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  // An empty panel (no control, or nothing rendered) shows a plain area.
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = kContainerClass;
-  RegisterClassExW(&wc);
+// The control's connection point for DWebBrowserEvents2, or null.
+ComPtr<IConnectionPoint> EventPoint(const ComPtr<IWebBrowser2>& browser) {
+  ComPtr<IConnectionPoint> point;
+  const ComPtr<IConnectionPointContainer> points = browser.As<IConnectionPointContainer>();
+  if (!points || FAILED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, point.put()))) point.reset();
+  return point;
 }
 
 }  // namespace
+
+// The container window: the control's in-place window lives inside it.
+class WebBrowserPanel::Container final : public Window {
+ public:
+  Container(WebBrowserPanel& panel, HWND parent, const RECT& bounds) : panel_(panel) {
+    // An empty panel (no control, or nothing rendered) shows a plain area.
+    CreateWindowOf(
+        WindowClass{kContainerClass, 0, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)}, "",
+        WindowPlace{bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                    WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, parent},
+        "WebBrowserPanel");
+  }
+  void Destroy() { DestroyHwnd(); }
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+    switch (msg) {
+      case WM_SIZE:
+        panel_.UpdateObjectRects();
+        break;
+      case WM_DESTROY:
+        // The parent may go first and take the container with it: let the
+        // control go while its windows still exist.
+        panel_.ReleaseControl();
+        break;
+      default:
+        break;
+    }
+    return DefaultHandling(msg, wp, lp);
+  }
+
+ private:
+  WebBrowserPanel& panel_;
+};
 
 // The client site: the control asks it for its window, its place and the
 // frame around it. It lives as long as somebody holds a reference; the panel
@@ -124,7 +106,7 @@ class WebBrowserPanel::Site final : public IOleClientSite, public IOleInPlaceSit
   // IOleWindow (shared by the in-place site and the frame)
   STDMETHODIMP GetWindow(HWND* out) override {
     if (!out) return E_POINTER;
-    *out = panel_ ? panel_->container_ : nullptr;
+    *out = panel_ ? panel_->container() : nullptr;
     return *out ? S_OK : E_FAIL;
   }
   STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
@@ -138,13 +120,14 @@ class WebBrowserPanel::Site final : public IOleClientSite, public IOleInPlaceSit
     if (!frame || !doc || !pos || !clip || !info) return E_POINTER;
     *frame = nullptr;
     *doc = nullptr;
-    if (!panel_ || !panel_->container_) return E_FAIL;
+    const HWND container = panel_ ? panel_->container() : nullptr;
+    if (!container) return E_FAIL;
     *frame = static_cast<IOleInPlaceFrame*>(this);
     AddRef();
-    GetClientRect(panel_->container_, pos);
+    GetClientRect(container, pos);
     *clip = *pos;
     info->fMDIApp = FALSE;
-    info->hwndFrame = GetAncestor(panel_->container_, GA_ROOT);
+    info->hwndFrame = GetAncestor(container, GA_ROOT);
     info->haccel = nullptr;
     info->cAccelEntries = 0;
     return S_OK;
@@ -249,9 +232,9 @@ class WebBrowserPanel::Sink final : public IDispatch {
     if (cancel_arg.vt != (VT_BOOL | VT_BYREF) || !cancel_arg.pboolVal) return;
     std::string url;
     if (url_arg.vt == VT_BSTR)
-      url = BstrToUtf8(url_arg.bstrVal);
+      url = Utf8FromBstr(url_arg.bstrVal);
     else if (url_arg.vt == (VT_BSTR | VT_BYREF) && url_arg.pbstrVal)
-      url = BstrToUtf8(*url_arg.pbstrVal);
+      url = Utf8FromBstr(*url_arg.pbstrVal);
     else
       return;
     bool cancel = *cancel_arg.pboolVal != VARIANT_FALSE;
@@ -263,190 +246,133 @@ class WebBrowserPanel::Sink final : public IDispatch {
   ULONG refs_ = 1;
 };
 
-std::string OleErrorText(HRESULT hr) {
-  wchar_t* buf = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::wstring text = n ? std::wstring(buf, n) : std::wstring();
-  if (buf) LocalFree(buf);
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-    text.pop_back();
-  if (!text.empty()) return Narrow(text);
-  char code[32];
-  std::snprintf(code, sizeof code, "OLE error %08lX", static_cast<unsigned long>(hr));
-  return code;
-}
-
-HRESULT WebBrowserPanel::CreateSystemControl(IWebBrowser2** out) {
-  return CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IWebBrowser2,
-                          reinterpret_cast<void**>(out));
+HRESULT WebBrowserPanel::CreateSystemControl(ComPtr<IWebBrowser2>& out) {
+  return CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IWebBrowser2, out.put_void());
 }
 
 WebBrowserPanel::WebBrowserPanel() : WebBrowserPanel(&WebBrowserPanel::CreateSystemControl) {}
 
-WebBrowserPanel::WebBrowserPanel(ControlFactory factory)
-    : factory_(std::move(factory)), site_(new Site(this)), sink_(new Sink(this)) {}
+WebBrowserPanel::WebBrowserPanel(ControlFactory factory) : factory_(std::move(factory)) {
+  site_.attach(new Site(this));
+  sink_.attach(new Sink(this));
+}
 
 WebBrowserPanel::~WebBrowserPanel() {
   Destroy();
+  // The control may hold on to them longer: they must not reach back.
   site_->Detach();
-  site_->Release();
   sink_->Detach();
-  sink_->Release();
 }
 
-LRESULT CALLBACK WebBrowserPanel::ContainerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-  }
-  auto* panel = reinterpret_cast<WebBrowserPanel*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  switch (msg) {
-    case WM_SIZE:
-      if (panel) panel->UpdateObjectRects();
-      break;
-    case WM_DESTROY:
-      // The parent may go first and take the container with it: let the
-      // control go while its windows still exist.
-      if (panel) {
-        panel->ReleaseControl();
-        panel->container_ = nullptr;
-      }
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      break;
-    default:
-      break;
-  }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
+HWND WebBrowserPanel::container() const { return container_ ? container_->Hwnd() : nullptr; }
 
 bool WebBrowserPanel::Create(HWND parent, const RECT& bounds) {
-  if (container_) return HasControl();
-  RegisterContainerClass(&WebBrowserPanel::ContainerProc);
-  container_ = CreateWindowExW(0, kContainerClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, bounds.left,
-                               bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
-                               nullptr, GetModuleHandleW(nullptr), this);
-  if (!container_) return false;
-  IWebBrowser2* browser = nullptr;
-  if (!factory_ || FAILED(factory_(&browser)) || !browser) {
-    if (browser) browser->Release();
+  if (container()) return HasControl();
+  try {
+    container_ = std::make_unique<Container>(*this, parent, bounds);
+  } catch (const Error&) {
+    container_.reset();
     return false;
   }
-  browser_ = browser;
+  ComPtr<IWebBrowser2> browser;
+  if (!factory_ || FAILED(factory_(browser)) || !browser) return false;
+  browser_ = std::move(browser);
   ActivateControl();
   return HasControl();
 }
 
 void WebBrowserPanel::ActivateControl() {
-  ComRef<IOleObject> ole;
-  if (FAILED(browser_->QueryInterface(IID_IOleObject, ole.put_void())) || !ole) {
-    ReleaseControl();
-    return;
-  }
-  if (FAILED(ole->SetClientSite(static_cast<IOleClientSite*>(site_)))) {
+  const ComPtr<IOleObject> ole = browser_.As<IOleObject>();
+  if (!ole || FAILED(ole->SetClientSite(static_cast<IOleClientSite*>(site_.get())))) {
     ReleaseControl();
     return;
   }
   RECT rc{};
-  GetClientRect(container_, &rc);
-  if (FAILED(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(site_), 0,
-                         container_, &rc))) {
+  GetClientRect(container(), &rc);
+  if (FAILED(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(site_.get()), 0,
+                         container(), &rc))) {
     ReleaseControl();
     return;
   }
   UpdateObjectRects();
   // Without events the panel still shows pages; only the styling and the
   // new-window hand-over are lost.
-  ComRef<IConnectionPointContainer> points;
-  ComRef<IConnectionPoint> point;
-  if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, points.put_void())) &&
-      SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, point.put()))) {
+  if (const ComPtr<IConnectionPoint> point = EventPoint(browser_)) {
     DWORD cookie = 0;
-    if (SUCCEEDED(point->Advise(static_cast<IDispatch*>(sink_), &cookie))) advise_cookie_ = cookie;
+    if (SUCCEEDED(point->Advise(static_cast<IDispatch*>(sink_.get()), &cookie))) advise_cookie_ = cookie;
   }
 }
 
 void WebBrowserPanel::ReleaseControl() {
   if (!browser_) return;
   if (advise_cookie_) {
-    ComRef<IConnectionPointContainer> points;
-    ComRef<IConnectionPoint> point;
-    if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, points.put_void())) &&
-        SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, point.put())))
-      point->Unadvise(advise_cookie_);
+    if (const ComPtr<IConnectionPoint> point = EventPoint(browser_)) point->Unadvise(advise_cookie_);
     advise_cookie_ = 0;
   }
-  ComRef<IOleInPlaceObject> in_place;
-  if (SUCCEEDED(browser_->QueryInterface(IID_IOleInPlaceObject, in_place.put_void())))
+  if (const ComPtr<IOleInPlaceObject> in_place = browser_.As<IOleInPlaceObject>())
     in_place->InPlaceDeactivate();
-  ComRef<IOleObject> ole;
-  if (SUCCEEDED(browser_->QueryInterface(IID_IOleObject, ole.put_void()))) {
+  if (const ComPtr<IOleObject> ole = browser_.As<IOleObject>()) {
     ole->Close(OLECLOSE_NOSAVE);
     ole->SetClientSite(nullptr);
   }
-  std::exchange(browser_, nullptr)->Release();
+  browser_.reset();
 }
 
-bool WebBrowserPanel::HasControl() const { return browser_ != nullptr; }
+bool WebBrowserPanel::HasControl() const { return static_cast<bool>(browser_); }
 
 void WebBrowserPanel::UpdateObjectRects() {
-  if (!browser_ || !container_) return;
+  if (!browser_ || !container()) return;
   RECT rc{};
-  GetClientRect(container_, &rc);
-  ComRef<IOleInPlaceObject> in_place;
-  if (SUCCEEDED(browser_->QueryInterface(IID_IOleInPlaceObject, in_place.put_void())))
+  GetClientRect(container(), &rc);
+  if (const ComPtr<IOleInPlaceObject> in_place = browser_.As<IOleInPlaceObject>())
     in_place->SetObjectRects(&rc, &rc);
 }
 
 void WebBrowserPanel::SetBounds(const RECT& bounds) {
-  if (!container_) return;
+  if (!container()) return;
   // WM_SIZE brings the control along.
-  MoveWindow(container_, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+  MoveWindow(container(), bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
              TRUE);
 }
 
 void WebBrowserPanel::SetVisible(bool visible) {
-  if (container_) ShowWindow(container_, visible ? SW_SHOWNA : SW_HIDE);
+  if (container()) ShowWindow(container(), visible ? SW_SHOWNA : SW_HIDE);
 }
 
 bool WebBrowserPanel::Visible() const {
-  return container_ && (GetWindowLongW(container_, GWL_STYLE) & WS_VISIBLE) != 0;
+  return container() && (GetWindowLongW(container(), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 void WebBrowserPanel::Navigate(const std::string& url) {
   if (!browser_) return;
-  Bstr address(Wide(url));
+  const UniqueBstr address = MakeBstr(url);
   VARIANT empty;
   VariantInit(&empty);
-  const HRESULT hr = browser_->Navigate(address.get(), &empty, &empty, &empty, &empty);
-  if (FAILED(hr)) throw Error(OleErrorText(hr));
+  ThrowIfFailed(browser_->Navigate(address.get(), &empty, &empty, &empty, &empty));
 }
 
 std::string WebBrowserPanel::LocationURL() const {
   if (!browser_) return {};
-  Bstr url;
+  UniqueBstr url;
   if (FAILED(browser_->get_LocationURL(url.put()))) return {};
-  return BstrToUtf8(url.get());
+  return Utf8FromBstr(url.get());
 }
 
-IDispatch* WebBrowserPanel::Document() const {
-  if (!browser_) return nullptr;
-  IDispatch* document = nullptr;
-  if (FAILED(browser_->get_Document(&document))) {
-    if (document) document->Release();
-    return nullptr;
-  }
+ComPtr<IDispatch> WebBrowserPanel::Document() const {
+  ComPtr<IDispatch> document;
+  if (browser_ && FAILED(browser_->get_Document(document.put()))) document.reset();
   return document;
 }
 
-IDispatch* WebBrowserPanel::EventSink() const { return static_cast<IDispatch*>(sink_); }
+ComPtr<IDispatch> WebBrowserPanel::EventSink() const {
+  return ComPtr<IDispatch>::Share(static_cast<IDispatch*>(sink_.get()));
+}
 
 void WebBrowserPanel::Destroy() {
-  // WM_DESTROY lets the control go first and forgets the container.
-  if (container_) DestroyWindow(container_);
+  // WM_DESTROY lets the control go first.
+  if (container_) container_->Destroy();
   ReleaseControl();
-  container_ = nullptr;
+  container_.reset();
 }
 
 void WebBrowserPanel::DispatchDownloadComplete() {

@@ -8,7 +8,7 @@
 
 #include "core/digest_cache.h"
 #include "core/safe_names.h"
-#include "core/text_rules.h"
+#include "core/ascii_case.h"
 #include "core/update_manifest.h"
 #include "core/zip_writer.h"
 #include "platform/error.h"
@@ -22,28 +22,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path ToFs(const std::string& utf8) {
-#ifdef _WIN32
-  return fs::path(Wide(utf8));
-#else
-  return fs::path(utf8);
-#endif
-}
-
-std::string FromFs(const fs::path& p) {
-#ifdef _WIN32
-  return Narrow(p.wstring());
-#else
-  return p.string();
-#endif
-}
-
 // The launcher creates and deletes these itself (its digest cache among
 // them), and writes the player's display choices into Config.ini:
 // publishing them would make every update check find a difference and
 // overwrite the player's choices or the player's own cache.
 bool LeftOut(const std::string& relative) {
-  const std::string r = ToLowerAscii(relative);
+  const std::string r = AsciiLowered(relative);
   return r == "patcher.exe" || r == "config.ini" || r == kDigestCacheName || r.starts_with("patch/");
 }
 
@@ -178,15 +162,15 @@ Options ParseOptions(const Args& args) {
 const ReleaseFile& FindLauncher(const std::vector<ReleaseFile>& files, const Options& o) {
   std::vector<const ReleaseFile*> exes, with_inf;
   for (const ReleaseFile& f : files) {
-    if (!f.folder.empty() || !ToLowerAscii(f.name).ends_with(".exe")) continue;
+    if (!f.folder.empty() || !AsciiLowered(f.name).ends_with(".exe")) continue;
     if (!o.launcher.empty()) {
       if (f.name == o.launcher) return f;
       continue;
     }
     exes.push_back(&f);
-    const std::string inf = ToLowerAscii(f.name.substr(0, f.name.size() - 4) + ".inf");
+    const std::string inf = AsciiLowered(f.name.substr(0, f.name.size() - 4) + ".inf");
     for (const ReleaseFile& g : files)
-      if (g.folder.empty() && ToLowerAscii(g.name) == inf) with_inf.push_back(&f);
+      if (g.folder.empty() && AsciiLowered(g.name) == inf) with_inf.push_back(&f);
   }
   if (!o.launcher.empty())
     throw Error("release folder " + o.release + " has no launcher " + o.launcher + " at its top");
@@ -210,7 +194,7 @@ int RunPublish(const Args& args, std::ostream& out, std::ostream&) {
   const std::string inf_name = launcher.name.substr(0, launcher.name.size() - 4) + ".inf";
   const ReleaseFile* config = nullptr;
   for (const ReleaseFile& f : files)
-    if (f.folder.empty() && ToLowerAscii(f.name) == ToLowerAscii(inf_name)) config = &f;
+    if (f.folder.empty() && AsciiLowered(f.name) == AsciiLowered(inf_name)) config = &f;
 
   {
     std::error_code ec;

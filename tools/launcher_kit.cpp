@@ -46,7 +46,7 @@ const Command* Find(const std::string& name) {
 
 }  // namespace
 
-std::filesystem::path FsPath(const std::string& utf8) {
+std::filesystem::path ToFs(const std::string& utf8) {
 #ifdef _WIN32
   return std::filesystem::path(Wide(utf8));
 #else
@@ -54,8 +54,16 @@ std::filesystem::path FsPath(const std::string& utf8) {
 #endif
 }
 
+std::string FromFs(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return Narrow(path.wstring());
+#else
+  return path.string();
+#endif
+}
+
 std::string ReadFileBytes(const std::string& path) {
-  std::ifstream f(FsPath(path), std::ios::binary);
+  std::ifstream f(ToFs(path), std::ios::binary);
   if (!f) throw Error("cannot open " + path);
   std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   if (f.bad()) throw Error("cannot read " + path);

@@ -2,6 +2,7 @@
 // launcher-kit: the operator's tool. Every command is a function of its
 // arguments that writes to the given streams and returns the exit code, so
 // tests run commands in-process.
+#include <filesystem>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ class UsageError : public std::exception {
  private:
   std::string message_;
 };
+
+// A UTF-8 path as std::filesystem takes it, and back (UTF-16 on Windows).
+std::filesystem::path ToFs(const std::string& utf8);
+std::string FromFs(const std::filesystem::path& path);
 
 // Files as raw bytes, by UTF-8 path, on both platforms.
 std::string ReadFileBytes(const std::string& path);

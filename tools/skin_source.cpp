@@ -7,7 +7,9 @@
 #include <map>
 #include <optional>
 
+#include "core/ascii_case.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "tools/launcher_kit.h"
 
@@ -71,12 +73,6 @@ std::string FloatText(float f) {
   return std::string(buf, r.ptr);
 }
 
-std::string Join(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  const char last = folder.back();
-  return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
-}
-
 // Where a fault is: "path:line: ".
 struct Place {
   std::string file;
@@ -89,25 +85,23 @@ struct Place {
 ImageRef LoadImage(const std::string& folder, const std::string& name, ImageKind kind, const Place& at) {
   if (name.empty()) return nullptr;
   const char* expected = kind == ImageKind::Png ? ".png" : ".bmp";
-  std::string lower = name;
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  if (!lower.ends_with(expected))
+  if (!AsciiLowered(name).ends_with(expected))
     at.Fail("image " + name + " must be a " + (kind == ImageKind::Png ? "PNG" : "BMP") + " file (" +
             expected + ")");
   std::string bytes;
   try {
-    bytes = ReadFileBytes(Join(folder, name));
+    bytes = ReadFileBytes(JoinPath(folder, name));
   } catch (const Error&) {
-    at.Fail("image " + Join(folder, name) + " cannot be read");
+    at.Fail("image " + JoinPath(folder, name) + " cannot be read");
   }
-  if (bytes.empty()) at.Fail("image " + Join(folder, name) + " is empty");
+  if (bytes.empty()) at.Fail("image " + JoinPath(folder, name) + " is empty");
   auto image = std::make_shared<TImage>();
   image->Kind = kind;
   image->Source.assign(bytes.begin(), bytes.end());
   try {
     image->Pixels = HeaderImageDecoder().Decode(kind, AsBytes(bytes));
   } catch (const Error& e) {
-    at.Fail("image " + Join(folder, name) + " is not a " + (kind == ImageKind::Png ? "PNG" : "BMP") +
+    at.Fail("image " + JoinPath(folder, name) + " is not a " + (kind == ImageKind::Png ? "PNG" : "BMP") +
             " file: " + e.what());
   }
   return image;
@@ -162,7 +156,7 @@ std::optional<TColor> ParseColour(std::string_view text) {
 }
 
 TGraphicInfo ReadSkinSource(const std::string& folder) {
-  const std::string path = Join(folder, kSkinSourceFile);
+  const std::string path = JoinPath(folder, kSkinSourceFile);
   const std::string text = ReadFileBytes(path);
   std::map<std::string, const SkinItem*> by_key;
   for (const SkinItem& item : SkinItems()) by_key[item.field] = &item;
@@ -315,11 +309,11 @@ std::string SkinSourceText(const TGraphicInfo& skin,
 void WriteSkinSource(const TGraphicInfo& skin, const std::string& folder) {
   const std::string text = SkinSourceText(skin, [&](const SkinItem& item, const TImage& image) {
     const std::string name = std::string(item.field) + (image.Kind == ImageKind::Png ? ".png" : ".bmp");
-    WriteFileBytes(Join(folder, name),
+    WriteFileBytes(JoinPath(folder, name),
                    std::string(reinterpret_cast<const char*>(image.Source.data()), image.Source.size()));
     return name;
   });
-  WriteFileBytes(Join(folder, kSkinSourceFile),
+  WriteFileBytes(JoinPath(folder, kSkinSourceFile),
                  "# Skin source written by launcher-kit inspect --extract\n" + text);
 }
 

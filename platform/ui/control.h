@@ -2,19 +2,23 @@
 // The small native window toolkit: the base of every child control.
 // Windows only: include these headers from _win.cpp files alone.
 //
-// A control object owns its child window. The form reflects WM_NOTIFY and
-// WM_COMMAND to the object found on the child window's property, so each
-// control answers its own notifications (custom draw, selection changes,
-// clicks) instead of one big switch in the form.
+// A control object owns its child window (a Window: controls of the
+// toolkit's own classes answer their messages in HandleMessage, system
+// controls are adopted). The form reflects WM_NOTIFY and WM_COMMAND to the
+// object bound to the child window, so each control answers its own
+// notifications (custom draw, selection changes, clicks) instead of one big
+// switch in the form.
 #include <windows.h>
 
 #include <exception>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "platform/handles.h"
+#include "platform/window.h"
 
 namespace lk::ui {
 
@@ -32,14 +36,9 @@ struct Rect {
 // unscaled desktop.
 constexpr int PointsToPixels(int points) { return (points * 96 + 36) / 72; }
 
-class Control {
+class Control : public Window {
  public:
   Control() = default;
-  virtual ~Control();
-  Control(const Control&) = delete;
-  Control& operator=(const Control&) = delete;
-
-  HWND Hwnd() const { return hwnd_; }
 
   void SetBounds(const Rect& r);
   void SetPosition(int left, int top);
@@ -68,16 +67,17 @@ class Control {
   static Control* FromHwnd(HWND hwnd);
 
  protected:
-  // Takes ownership of a freshly created child window (throws when null).
-  void Attach(HWND hwnd, const char* what);
+  // A child window of the toolkit's own class `className`, bound to this
+  // control (its messages reach HandleMessage), at (left, top), 0 x 0.
+  void CreateOwnChild(HWND parent, const wchar_t* className, DWORD style, int left, int top,
+                      const char* what);
+  // Takes ownership of a freshly created child window of a system class
+  // (throws when null).
+  void Attach(HWND hwnd, const char* what) { Adopt(hwnd, what); }
   virtual void FontChanged() {}
-  // Called from a toolkit window procedure on WM_NCDESTROY: the window is
-  // gone (its parent was destroyed first), so the destructor must not touch it.
-  void Detach();
 
  private:
-  HWND hwnd_ = nullptr;
-  UniqueGdiObject font_;
+  UniqueFont font_;
 };
 
 // Event handlers run inside window procedures, which an exception must never
@@ -106,10 +106,6 @@ void EnsureCommonControls();
 HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exStyle, const Rect& r,
                  const char* what);
 
-// Registers a window class once per process; extra bytes none, arrow cursor,
-// no background brush (every toolkit window paints its whole client area).
-void RegisterToolkitClass(const wchar_t* className, WNDPROC proc, UINT style = 0);
-
 // Paints into dc what the parent shows under the child: the parent draws its
 // background for the child's rectangle (WM_PRINTCLIENT with the origin moved).
 // This is what makes labels and image buttons transparent over the skin.
@@ -121,16 +117,18 @@ void PaintParentBackground(HWND child, HDC dc);
 class BackBuffer {
  public:
   BackBuffer(HDC target, int width, int height);
-  ~BackBuffer();
   BackBuffer(const BackBuffer&) = delete;
   BackBuffer& operator=(const BackBuffer&) = delete;
   HDC Dc() const { return dc_; }
   void CopyTo(HDC target) const;
 
  private:
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  // Declared in this order so the bitmap is deselected before it and the
+  // memory context go.
+  UniqueDc memory_;
+  UniqueBitmap bitmap_;
+  std::optional<SelectionGuard> selection_;
+  HDC dc_;
   int width_;
   int height_;
 };

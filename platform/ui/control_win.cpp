@@ -7,57 +7,35 @@
 
 namespace lk::ui {
 
-namespace {
-// The window property that leads from a child window to its control object.
-constexpr wchar_t kControlProp[] = L"lk.ui.control";
-}  // namespace
+Control* Control::FromHwnd(HWND hwnd) { return dynamic_cast<Control*>(Window::FromHwnd(hwnd)); }
 
-Control::~Control() {
-  // After the parent is destroyed the child window is gone too; the property
-  // check keeps a reused handle of someone else's window from being destroyed.
-  if (hwnd_ && IsWindow(hwnd_) && FromHwnd(hwnd_) == this) {
-    RemovePropW(hwnd_, kControlProp);
-    DestroyWindow(hwnd_);
-  }
-}
-
-void Control::Attach(HWND hwnd, const char* what) {
-  if (!hwnd) throw Error(std::string(what) + ": " + SystemErrorText(GetLastError()));
-  hwnd_ = hwnd;
-  SetPropW(hwnd_, kControlProp, this);
-}
-
-void Control::Detach() {
-  if (hwnd_) RemovePropW(hwnd_, kControlProp);
-  hwnd_ = nullptr;
-}
-
-Control* Control::FromHwnd(HWND hwnd) {
-  return hwnd ? static_cast<Control*>(GetPropW(hwnd, kControlProp)) : nullptr;
+void Control::CreateOwnChild(HWND parent, const wchar_t* className, DWORD style, int left, int top,
+                             const char* what) {
+  CreateWindowOf(WindowClass{className}, "", WindowPlace{left, top, 0, 0, style | WS_CHILD, 0, parent}, what);
 }
 
 void Control::SetBounds(const Rect& r) {
-  SetWindowPos(hwnd_, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(Hwnd(), nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Control::SetPosition(int left, int top) {
-  SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+  SetWindowPos(Hwnd(), nullptr, left, top, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
 }
 
 void Control::SetSize(int width, int height) {
-  SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+  SetWindowPos(Hwnd(), nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
 Rect Control::Bounds() const {
   RECT r{};
-  GetWindowRect(hwnd_, &r);
-  MapWindowPoints(HWND_DESKTOP, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+  GetWindowRect(Hwnd(), &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(Hwnd()), reinterpret_cast<POINT*>(&r), 2);
   return Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-void Control::SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+void Control::SetVisible(bool visible) { ShowWindow(Hwnd(), visible ? SW_SHOWNA : SW_HIDE); }
 
-bool Control::Visible() const { return (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; }
+bool Control::Visible() const { return (GetWindowLongPtrW(Hwnd(), GWL_STYLE) & WS_VISIBLE) != 0; }
 
 void Control::SetFont(std::string_view family, int heightPixels, int weight) {
   LOGFONTW lf{};
@@ -67,25 +45,19 @@ void Control::SetFont(std::string_view family, int heightPixels, int weight) {
   lf.lfQuality = DEFAULT_QUALITY;
   const std::wstring name = Wide(family);
   lstrcpynW(lf.lfFaceName, name.c_str(), LF_FACESIZE);
-  UniqueGdiObject font(CreateFontIndirectW(&lf));
-  if (!font) throw Error("CreateFontIndirectW: " + SystemErrorText(GetLastError()));
-  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+  UniqueFont font(CreateFontIndirectW(&lf));
+  if (!font) ThrowLastError("CreateFontIndirectW");
+  SendMessageW(Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
   // The old font is released only after the window stopped using it.
   font_ = std::move(font);
   FontChanged();
 }
 
-HFONT Control::Font() const { return static_cast<HFONT>(font_.get()); }
+HFONT Control::Font() const { return font_.get(); }
 
-void Control::SetText(std::string_view text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+void Control::SetText(std::string_view text) { SetWindowTextW(Hwnd(), Wide(text).c_str()); }
 
-std::string Control::Text() const {
-  const int n = GetWindowTextLengthW(hwnd_);
-  std::wstring buf(static_cast<size_t>(n) + 1, L'\0');
-  const int got = GetWindowTextW(hwnd_, buf.data(), n + 1);
-  buf.resize(static_cast<size_t>(got > 0 ? got : 0));
-  return Narrow(buf);
-}
+std::string Control::Text() const { return WindowText(Hwnd()); }
 
 bool Control::OnNotify(NMHDR*, LRESULT*) { return false; }
 bool Control::OnCommand(UINT) { return false; }
@@ -102,21 +74,8 @@ HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exSty
                  const char* what) {
   HWND hwnd = CreateWindowExW(exStyle, className, L"", style | WS_CHILD, r.left, r.top, r.width, r.height,
                               parent, nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!hwnd) throw Error(std::string(what) + ": " + SystemErrorText(GetLastError()));
+  if (!hwnd) ThrowLastError(what);
   return hwnd;
-}
-
-void RegisterToolkitClass(const wchar_t* className, WNDPROC proc, UINT style) {
-  WNDCLASSEXW wc{};
-  if (GetClassInfoExW(GetModuleHandleW(nullptr), className, &wc)) return;
-  wc.cbSize = sizeof wc;
-  wc.style = style;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = className;
-  if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    throw Error("RegisterClassExW: " + SystemErrorText(GetLastError()));
 }
 
 void PaintParentBackground(HWND child, HDC dc) {
@@ -130,29 +89,23 @@ void PaintParentBackground(HWND child, HDC dc) {
   SetViewportOrgEx(dc, old.x, old.y, nullptr);
 }
 
-BackBuffer::BackBuffer(HDC target, int width, int height) : width_(width), height_(height) {
-  HDC dc = CreateCompatibleDC(target);
-  HBITMAP bitmap = CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1);
-  if (!dc || !bitmap) {
-    if (bitmap) DeleteObject(bitmap);
-    if (dc) DeleteDC(dc);
-    dc_ = target;
+BackBuffer::BackBuffer(HDC target, int width, int height)
+    : memory_(CreateCompatibleDC(target)),
+      bitmap_(CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1)),
+      dc_(target),
+      width_(width),
+      height_(height) {
+  if (!memory_ || !bitmap_) {
+    bitmap_.reset();
+    memory_.reset();
     return;
   }
-  dc_ = dc;
-  bitmap_ = bitmap;
-  old_ = SelectObject(dc_, bitmap_);
-}
-
-BackBuffer::~BackBuffer() {
-  if (!bitmap_) return;
-  SelectObject(dc_, old_);
-  DeleteObject(bitmap_);
-  DeleteDC(dc_);
+  selection_.emplace(memory_.get(), bitmap_.get());
+  dc_ = memory_.get();
 }
 
 void BackBuffer::CopyTo(HDC target) const {
-  if (bitmap_) BitBlt(target, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+  if (selection_) BitBlt(target, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
 }
 
 namespace {

@@ -12,31 +12,29 @@
 #include <string_view>
 
 #include "platform/ui/picture.h"
+#include "platform/window.h"
 
 namespace lk::ui {
 
 // The skin's see-through colour.
 inline constexpr COLORREF kColorKey = RGB(255, 0, 255);
 
-class Form {
+class Form : public Window {
  public:
   // Registers the window class under className (once per process) and
   // creates the window hidden. The client area is clientWidth x clientHeight
   // and equals the window (no border, no title bar). Throws lk::Error.
   Form(std::string_view className, std::string_view title, int clientWidth, int clientHeight);
-  virtual ~Form();
-  Form(const Form&) = delete;
-  Form& operator=(const Form&) = delete;
-
-  HWND Hwnd() const { return hwnd_; }
 
   void SetTitle(std::string_view title);
   std::string Title() const;
 
   void SetClientSize(int width, int height);
   SIZE ClientSize() const;
-  // Centred on the primary screen.
+  // Centred on the primary screen, or on its work area (the screen without
+  // the task bar).
   void CenterOnScreen();
+  void CenterOnWorkArea();
 
   // The colour under everything the background picture does not cover.
   void SetColor(COLORREF color);
@@ -55,7 +53,7 @@ class Form {
   // Show in the normal state (also restores a minimised window) or hide.
   void ShowNormal();
   void Hide();
-  bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
+  bool Visible() const { return IsWindowVisible(Hwnd()) != FALSE; }
   // As the user closing it: onClose runs, then the window is destroyed.
   void Close();
 
@@ -77,11 +75,12 @@ class Form {
   // Draws colour and background into dc at the client area's coordinates.
   void PaintBackground(HDC dc) const;
 
- private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
-  HWND hwnd_ = nullptr;
+ private:
+  void CenterIn(const RECT& area);
+
   COLORREF color_;
   Picture background_;
   std::optional<COLORREF> colorKey_;

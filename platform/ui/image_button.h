@@ -33,9 +33,10 @@ class ImageButton : public Control {
   std::function<void()> onMouseLeave;  // after the normal picture is back
   std::function<void()> onClick;       // left press and release on the control
 
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   void Show(const Picture& picture);
   void Paint(HDC dc);
 

@@ -11,9 +11,7 @@ Picture CopyPicture(const Picture& p) { return Picture::CopyOf(p.Bitmap(), p.Mod
 }  // namespace
 
 ImageButton::ImageButton(HWND parent, int left, int top) {
-  RegisterToolkitClass(kImageButtonClass, &ImageButton::WindowProc);
-  Attach(CreateChild(parent, kImageButtonClass, WS_VISIBLE, 0, Rect{left, top, 0, 0}, "ImageButton"),
-         "ImageButton");
+  CreateOwnChild(parent, kImageButtonClass, WS_VISIBLE, left, top, "ImageButton");
 }
 
 void ImageButton::SetPicture(HBITMAP bitmap, Transparency mode) { Show(Picture::CopyOf(bitmap, mode)); }
@@ -41,26 +39,14 @@ void ImageButton::Paint(HDC dc) {
   back.CopyTo(dc);
 }
 
-LRESULT CALLBACK ImageButton::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  auto* self = static_cast<ImageButton*>(Control::FromHwnd(hwnd));
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    self->Detach();
-    return DefWindowProcW(hwnd, msg, wp, lp);
-  }
-  return self->Handle(msg, wp, lp);
-}
-
-LRESULT ImageButton::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT ImageButton::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   HWND hwnd = Hwnd();
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      Paint(dc);
-      EndPaint(hwnd, &ps);
+      PaintDc dc(hwnd);
+      Paint(dc.get());
       return 0;
     }
     case WM_PRINTCLIENT:
@@ -105,7 +91,7 @@ LRESULT ImageButton::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     default:
       break;
   }
-  return DefWindowProcW(hwnd, msg, wp, lp);
+  return DefaultHandling(msg, wp, lp);
 }
 
 }  // namespace lk::ui

@@ -23,9 +23,9 @@ class Label : public Control {
 
  protected:
   void FontChanged() override;
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void Paint(HDC dc);
   void AutoSize();
 

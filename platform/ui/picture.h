@@ -30,13 +30,13 @@ class Picture {
   Transparency Mode() const { return mode_; }
   // The colour left out in kBottomLeftKey mode (as read at copy time).
   COLORREF KeyColor() const { return key_; }
-  HBITMAP Bitmap() const { return static_cast<HBITMAP>(bitmap_.get()); }
+  HBITMAP Bitmap() const { return bitmap_.get(); }
 
   // Draws at (x, y) at the picture's own size; nothing for an empty picture.
   void Draw(HDC dc, int x, int y) const;
 
  private:
-  UniqueGdiObject bitmap_;
+  UniqueBitmap bitmap_;
   int width_ = 0;
   int height_ = 0;
   Transparency mode_ = Transparency::kOpaque;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/handles.h"
 
 namespace lk::ui {
 
@@ -17,7 +18,7 @@ HBITMAP CreateDib32(int width, int height, void** bits) {
   bmi.bmiHeader.biCompression = BI_RGB;
   void* dummy = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, bits ? bits : &dummy, nullptr, 0);
-  if (!bitmap) throw Error("CreateDIBSection: " + SystemErrorText(GetLastError()));
+  if (!bitmap) ThrowLastError("CreateDIBSection");
   return bitmap;
 }
 
@@ -30,7 +31,7 @@ Picture Picture::CopyOf(HBITMAP source, Transparency mode) {
   const int width = info.bmWidth;
   const int height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
   void* bits = nullptr;
-  UniqueGdiObject copy(CreateDib32(width, height, &bits));
+  UniqueBitmap copy(CreateDib32(width, height, &bits));
 
   // GetDIBits converts whatever the source holds into 32-bit rows; from a
   // 32-bit source the fourth byte (alpha) comes along unchanged.
@@ -41,10 +42,9 @@ Picture Picture::CopyOf(HBITMAP source, Transparency mode) {
   want.bmiHeader.biPlanes = 1;
   want.bmiHeader.biBitCount = 32;
   want.bmiHeader.biCompression = BI_RGB;
-  HDC screen = GetDC(nullptr);
-  const int rows = GetDIBits(screen, source, 0, static_cast<UINT>(height), bits, &want, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  if (rows != height) throw Error("GetDIBits: " + SystemErrorText(GetLastError()));
+  const int rows =
+      GetDIBits(WindowDc(nullptr).get(), source, 0, static_cast<UINT>(height), bits, &want, DIB_RGB_COLORS);
+  if (rows != height) ThrowLastError("GetDIBits");
   GdiFlush();
 
   const auto* px = static_cast<const std::uint8_t*>(bits) + static_cast<size_t>(height - 1) * width * 4;
@@ -58,25 +58,22 @@ Picture Picture::CopyOf(HBITMAP source, Transparency mode) {
 
 void Picture::Draw(HDC dc, int x, int y) const {
   if (!bitmap_) return;
-  HDC mem = CreateCompatibleDC(dc);
+  const UniqueDc mem(CreateCompatibleDC(dc));
   if (!mem) return;
-  {
-    SelectionGuard select(mem, bitmap_.get());
-    switch (mode_) {
-      case Transparency::kOpaque:
-        BitBlt(dc, x, y, width_, height_, mem, 0, 0, SRCCOPY);
-        break;
-      case Transparency::kAlpha: {
-        BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        AlphaBlend(dc, x, y, width_, height_, mem, 0, 0, width_, height_, blend);
-        break;
-      }
-      case Transparency::kBottomLeftKey:
-        TransparentBlt(dc, x, y, width_, height_, mem, 0, 0, width_, height_, key_);
-        break;
+  SelectionGuard select(mem.get(), bitmap_.get());
+  switch (mode_) {
+    case Transparency::kOpaque:
+      BitBlt(dc, x, y, width_, height_, mem.get(), 0, 0, SRCCOPY);
+      break;
+    case Transparency::kAlpha: {
+      BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+      AlphaBlend(dc, x, y, width_, height_, mem.get(), 0, 0, width_, height_, blend);
+      break;
     }
+    case Transparency::kBottomLeftKey:
+      TransparentBlt(dc, x, y, width_, height_, mem.get(), 0, 0, width_, height_, key_);
+      break;
   }
-  DeleteDC(mem);
 }
 
 }  // namespace lk::ui

@@ -7,21 +7,20 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/handles.h"
+
 namespace lk::ui {
 
 class PopupMenu {
  public:
   PopupMenu();
-  ~PopupMenu();
-  PopupMenu(const PopupMenu&) = delete;
-  PopupMenu& operator=(const PopupMenu&) = delete;
 
   // Appends an item; returns its index.
   int Add(std::string_view text, std::function<void()> onClick);
   void SetItemText(int index, std::string_view text);
   std::string ItemText(int index) const;
   int Count() const { return static_cast<int>(handlers_.size()); }
-  HMENU Handle() const { return menu_; }
+  HMENU Handle() const { return menu_.get(); }
 
   // Shows the menu with its top left corner at a screen point and returns
   // when it closes; a chosen item's handler runs before the return. Returns
@@ -29,7 +28,7 @@ class PopupMenu {
   int Popup(HWND owner, POINT screenPoint);
 
  private:
-  HMENU menu_;
+  UniqueMenu menu_;
   std::vector<std::function<void()>> handlers_;
 };
 

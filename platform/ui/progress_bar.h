@@ -1,6 +1,6 @@
 #pragma once
-// A progress bar (msctls_progress32) with a 32-bit range, and a helper that
-// fits 64-bit byte counts into it (progress_scale.h). Windows only.
+// A progress bar (msctls_progress32) with a 32-bit range; ScaleBar
+// (core/progress_text.h) fits 64-bit byte counts into it. Windows only.
 #include <windows.h>
 
 #include <cstdint>
@@ -18,10 +18,6 @@ class ProgressBar : public Control {
   std::int32_t Min() const;
   std::int32_t Max() const;
   std::int32_t Position() const;
-
-  // Range 0..total and position done, both scaled alike when the counts do
-  // not fit into 32 bits.
-  void SetBytes(std::int64_t total, std::int64_t done);
 };
 
 }  // namespace lk::ui

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include "platform/ui/progress_scale.h"
-
 namespace lk::ui {
 
 ProgressBar::ProgressBar(HWND parent, const Rect& bounds) {
@@ -29,12 +27,6 @@ std::int32_t ProgressBar::Max() const {
 
 std::int32_t ProgressBar::Position() const {
   return static_cast<std::int32_t>(SendMessageW(Hwnd(), PBM_GETPOS, 0, 0));
-}
-
-void ProgressBar::SetBytes(std::int64_t total, std::int64_t done) {
-  const ProgressRange r = ScaleProgress(total, done);
-  SetRange(0, r.max);
-  SetPosition(r.position);
 }
 
 }  // namespace lk::ui

@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/window.h"
+
 namespace lk::ui {
 
 enum class MouseButton { kLeft, kRight, kMiddle };
 
-class TrayIcon {
+class TrayIcon : public Window {
  public:
   // The message the shell sends to Hwnd(): wParam the icon id (1), lParam the
   // mouse message (WM_LBUTTONDOWN ...). A test may send it as the shell does.
@@ -20,9 +22,7 @@ class TrayIcon {
   static constexpr const wchar_t* kWindowClass = L"LkTrayIconWindow";
 
   TrayIcon();
-  ~TrayIcon();
-  TrayIcon(const TrayIcon&) = delete;
-  TrayIcon& operator=(const TrayIcon&) = delete;
+  ~TrayIcon() override;
 
   // The icon is not owned; default is the program's first icon resource.
   void SetIcon(HICON icon);
@@ -31,17 +31,16 @@ class TrayIcon {
   bool Show();
   void Hide();
   bool Visible() const { return visible_; }
-  HWND Hwnd() const { return hwnd_; }
 
   // A press of any mouse button on the icon, with the cursor's screen point.
   std::function<void(MouseButton, POINT)> onMouseDown;
 
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
   bool Notify(DWORD action);
 
-  HWND hwnd_ = nullptr;
   HICON icon_;
   std::wstring tip_;
   bool visible_ = false;

@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include "platform/error.h"
-#include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/ui/control.h"
 
@@ -17,21 +15,13 @@ TrayIcon::TrayIcon() : taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")
   HINSTANCE instance = GetModuleHandleW(nullptr);
   icon_ = LoadIconW(instance, MAKEINTRESOURCEW(1));
   if (!icon_) icon_ = LoadIconW(nullptr, IDI_APPLICATION);
-  RegisterToolkitClass(kWindowClass, &TrayIcon::WindowProc);
   // A hidden top-level window rather than a message-only one: only top-level
   // windows hear "TaskbarCreated" when the shell restarts and must re-add.
-  hwnd_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                          instance, this);
-  if (!hwnd_) throw Error("CreateWindowExW: " + SystemErrorText(GetLastError()));
+  CreateWindowOf(WindowClass{kWindowClass}, "", WindowPlace{0, 0, 0, 0, WS_POPUP, WS_EX_TOOLWINDOW, nullptr},
+                 "CreateWindowExW");
 }
 
-TrayIcon::~TrayIcon() {
-  Hide();
-  if (hwnd_) {
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);
-  }
-}
+TrayIcon::~TrayIcon() { Hide(); }
 
 void TrayIcon::SetIcon(HICON icon) {
   icon_ = icon;
@@ -56,7 +46,7 @@ void TrayIcon::Hide() {
 bool TrayIcon::Notify(DWORD action) {
   NOTIFYICONDATAW data{};
   data.cbSize = sizeof data;
-  data.hWnd = hwnd_;
+  data.hWnd = Hwnd();
   data.uID = kIconId;
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data.uCallbackMessage = kCallbackMessage;
@@ -65,18 +55,7 @@ bool TrayIcon::Notify(DWORD action) {
   return Shell_NotifyIconW(action, &data) != FALSE;
 }
 
-LRESULT CALLBACK TrayIcon::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<TrayIcon*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TrayIcon*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  return self->Handle(msg, wp, lp);
-}
-
-LRESULT TrayIcon::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kCallbackMessage && wp == kIconId) {
     MouseButton button;
     switch (LOWORD(lp)) {
@@ -105,7 +84,7 @@ LRESULT TrayIcon::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     visible_ = Notify(NIM_ADD);
     return 0;
   }
-  return DefWindowProcW(hwnd_, msg, wp, lp);
+  return DefaultHandling(msg, wp, lp);
 }
 
 }  // namespace lk::ui

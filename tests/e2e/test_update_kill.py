@@ -15,7 +15,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lkharness as h  # noqa: E402
 from lkservers import Nginx  # noqa: E402
 from test_update_launcher import brand_of, questions  # noqa: E402
-from test_window_launch import processes_running  # noqa: E402
+from lkharness import processes_running  # noqa: E402
 
 IDOK = 1
 

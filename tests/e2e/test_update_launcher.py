@@ -16,7 +16,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lkharness as h  # noqa: E402
 from lkservers import Nginx  # noqa: E402
-from test_window_launch import FAKECLIENT, processes_running  # noqa: E402
+from test_window_launch import FAKECLIENT  # noqa: E402
 
 IDOK = 1
 IDCANCEL = 2
@@ -81,7 +81,7 @@ class UpdateLauncher(h.TempDirTestCase):
         # The patcher and the launcher it starts are nobody's child here.
         for folder, name in ((self.game, "patcher.exe"), (self.game, "launcher.exe"),
                              (self.other, "launcher.exe")):
-            for pid in processes_running(folder, name):
+            for pid in h.processes_running(folder, name):
                 try:
                     os.kill(pid, 9)
                 except ProcessLookupError:
@@ -137,7 +137,7 @@ class UpdateLauncher(h.TempDirTestCase):
         self.assertEqual(questions(new.pid), [])
         h.wait_until(lambda: not os.path.exists(os.path.join(self.game, "Patch")), timeout=20,
                      what="the Patch folder to go")
-        h.wait_until(lambda: not processes_running(self.game, "patcher.exe"), timeout=20,
+        h.wait_until(lambda: not h.processes_running(self.game, "patcher.exe"), timeout=20,
                      what="the patcher to end")
         names = self.zone_names(new)
         self.assertIn("新一区", names)
@@ -168,23 +168,18 @@ class UpdateLauncher(h.TempDirTestCase):
         names = self.zone_names(window)
         self.assertIn("旧一区", names)
         self.assertNotIn("新二区", names)
-        self.assertEqual(processes_running(self.game, "patcher.exe"), [])
+        self.assertEqual(h.processes_running(self.game, "patcher.exe"), [])
 
         # The manifest's remote tools were set before the question: the
         # menu's first entry now starts 工具\tool1.exe.
         ctl = h.controls(window)
-        x, y, w, hgt = ctl["Image5"].rect
-        h.xdotool("mousemove", window.rect[0] + x + w // 2, window.rect[1] + y + hgt // 2)
-        time.sleep(0.2)
-        h.xdotool("click", 1)
+        h.click_control(window, ctl["Image5"])
         menu = h.wait_until(lambda: [m for m in h.find_windows(cls="#32768") if m.visible], timeout=10,
                             what="the tools menu")[0]
-        h.xdotool("mousemove", menu.rect[0] + 20, menu.rect[1] + 8)
-        time.sleep(0.2)
-        h.xdotool("click", 1)
+        h.click_at(menu.rect[0] + 20, menu.rect[1] + 8)
         h.wait_until(lambda: os.path.exists(record), timeout=20, what="the manifest's tool to run")
         self.assertIn("tool1.exe", h.read_bytes(record).decode("utf-8").splitlines()[0])
-        for pid in processes_running(os.path.join(self.game, "工具"), "tool1.exe"):
+        for pid in h.processes_running(os.path.join(self.game, "工具"), "tool1.exe"):
             os.kill(pid, 9)
 
 

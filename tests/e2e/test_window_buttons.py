@@ -11,7 +11,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lkharness as h  # noqa: E402
-from test_window_launch import FAKECLIENT, processes_running  # noqa: E402
+from test_window_launch import FAKECLIENT  # noqa: E402
 
 
 class ButtonsTest(h.TempDirTestCase):
@@ -37,14 +37,11 @@ class ButtonsTest(h.TempDirTestCase):
 
     def end_programs(self):
         for name in ("pay.exe", "reg.exe", "远程控制1.exe"):
-            for pid in processes_running(self.tmp, name):
+            for pid in h.processes_running(self.tmp, name):
                 os.kill(pid, 9)
 
     def click(self, name):
-        x, y, w, hgt = self.ctl[name].rect
-        h.xdotool("mousemove", self.window.rect[0] + x + w // 2, self.window.rect[1] + y + hgt // 2)
-        time.sleep(0.2)
-        h.xdotool("click", 1)
+        h.click_control(self.window, self.ctl[name])
 
     def ran(self, name):
         h.wait_until(lambda: os.path.exists(self.record), timeout=20, what=f"{name} to run")
@@ -68,9 +65,7 @@ class ButtonsTest(h.TempDirTestCase):
         self.assertEqual(menu.rect[:2], (self.window.rect[0] + x, self.window.rect[1] + y + hgt))
         # The first entry, clicked as a player would (unmanaged windows under
         # the harness do not take the X keyboard focus, so keys would miss).
-        h.xdotool("mousemove", menu.rect[0] + 20, menu.rect[1] + 8)
-        time.sleep(0.2)
-        h.xdotool("click", 1)
+        h.click_at(menu.rect[0] + 20, menu.rect[1] + 8)
         self.assertTrue(self.ran("远程控制1.exe"))
 
 

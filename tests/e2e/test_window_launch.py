@@ -3,7 +3,6 @@ its command line and Config.ini, hide and tray, and the clients ended when
 the launcher closes (while a program whose name merely contains the
 client's name keeps running)."""
 import os
-import re
 import shutil
 import socket
 import sys
@@ -19,26 +18,6 @@ TRAY_CALLBACK = 0x8000 + 0x54
 WM_LBUTTONDOWN = 0x0201
 IDOK = 1
 TOKEN = "tok-1 x"
-
-
-def processes_running(folder, exe_name):
-    """Linux processes (Wine's Windows processes among them) of the program
-    exe_name in the folder (the command line names it in Unix or in Windows
-    form, so the folder's own name is matched)."""
-    fragment = os.path.basename(folder)
-    found = []
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
-        try:
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                cmd = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
-        except OSError:
-            continue
-        first = cmd.split(" ", 1)[0] if not cmd.startswith('"') else cmd[1:].split('"', 1)[0]
-        if fragment in first and re.split(r"[\\/]", first)[-1].lower() == exe_name:
-            found.append(int(pid))
-    return found
 
 
 def read_ini(path):
@@ -77,7 +56,7 @@ class LaunchTest(h.TempDirTestCase):
         self.addCleanup(self.end_clients)
 
     def end_clients(self):
-        for pid in processes_running(self.tmp, "game.exe") + processes_running(self.tmp, "mygame.exe"):
+        for pid in h.processes_running(self.tmp, "game.exe") + h.processes_running(self.tmp, "mygame.exe"):
             try:
                 os.kill(pid, 9)
             except OSError:
@@ -86,20 +65,11 @@ class LaunchTest(h.TempDirTestCase):
             self.unrelated.wait(timeout=30)
 
     def click_control(self, name):
-        x, y, w, hgt = self.ctl[name].rect
-        left, top = self.session.window(self.brand).rect[:2]
-        h.xdotool("mousemove", left + x + w // 2, top + y + hgt // 2)
-        time.sleep(0.2)
-        h.xdotool("click", 1)
+        h.click_control(self.session.window(self.brand), self.ctl[name])
 
     def click_zone(self, text):
         item = [i for i in h.tree_items(self.ctl["TreeView1"].hwnd) if i.text == text][0]
-        left, top = self.session.window(self.brand).rect[:2]
-        tx, ty = self.ctl["TreeView1"].rect[:2]
-        h.xdotool("mousemove", left + tx + (item.rect[0] + item.rect[2]) // 2,
-                  top + ty + (item.rect[1] + item.rect[3]) // 2)
-        time.sleep(0.2)
-        h.xdotool("click", 1)
+        h.click_tree_item(self.session.window(self.brand), self.ctl["TreeView1"], item)
 
     def status(self):
         return h.controls(self.session.window(self.brand))["Label2"].text
@@ -157,7 +127,7 @@ class LaunchTest(h.TempDirTestCase):
         os.remove(self.record)
         self.click_control("Image2")
         h.wait_until(lambda: os.path.exists(self.record), timeout=20, what="the second client")
-        h.wait_until(lambda: len(processes_running(self.tmp, "game.exe")) >= 2, timeout=10, what="two clients")
+        h.wait_until(lambda: len(h.processes_running(self.tmp, "game.exe")) >= 2, timeout=10, what="two clients")
 
         # Closing the launcher ends its clients, not mygame.exe.
         h.post_message(tray.hwnd, TRAY_CALLBACK, 1, WM_LBUTTONDOWN)
@@ -166,8 +136,8 @@ class LaunchTest(h.TempDirTestCase):
         self.click_control("Image8")
         h.wait_until(lambda: not h.find_windows(cls="TForm2", title=self.brand), timeout=20,
                      what="the launcher to close")
-        h.wait_until(lambda: not processes_running(self.tmp, "game.exe"), timeout=20, what="the clients to end")
-        self.assertTrue(processes_running(self.tmp, "mygame.exe"))
+        h.wait_until(lambda: not h.processes_running(self.tmp, "game.exe"), timeout=20, what="the clients to end")
+        self.assertTrue(h.processes_running(self.tmp, "mygame.exe"))
 
     def test_failed_write_ends_the_press(self):
         # Config.ini is a folder: the profile writer cannot write it.
@@ -187,7 +157,7 @@ class LaunchTest(h.TempDirTestCase):
         h.wait_until(lambda: not h.find_windows(cls="TForm2", title=self.brand), timeout=20,
                      what="the launcher to close")
         time.sleep(2)
-        self.assertTrue(processes_running(self.tmp, "game.exe"))
+        self.assertTrue(h.processes_running(self.tmp, "game.exe"))
 
 
 if __name__ == "__main__":

@@ -202,10 +202,7 @@ class ScreenTest(WindowTestCase):
         left, top = left + 80, top + 50
 
         # Image7 hides the window; the tray icon brings it back, normal.
-        x7, y7, w7, h7 = c["Image7"].rect
-        h.xdotool("mousemove", left + x7 + w7 // 2, top + y7 + h7 // 2)
-        time.sleep(0.3)
-        h.xdotool("click", 1)
+        h.click_control(self.session.window(brand), c["Image7"], pause=0.3)
         h.wait_until(lambda: not self.session.window(brand).visible, timeout=10, what="the window to hide")
         tray = [t for t in h.find_windows(cls="LkTrayIconWindow") if t.pid == w.pid]
         self.assertTrue(tray)

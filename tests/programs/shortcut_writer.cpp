@@ -5,14 +5,12 @@
 #include <cstdio>
 
 #include "platform/error.h"
-#include "platform/path_text.h"
 #include "platform/self_path.h"
 #include "platform/shortcut.h"
 
 int main() {
   try {
-    lk::CreateSelfShortcut(lk::FileNameWithoutExtension(lk::OwnExecutablePath()),
-                           lk::kDesktopDirectoryFolder);
+    lk::CreateSelfShortcut(lk::ExecutableBaseName(), lk::kDesktopDirectoryFolder);
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

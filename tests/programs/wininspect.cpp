@@ -31,6 +31,7 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/handles.h"
 #include "platform/text.h"
 
 namespace {
@@ -89,8 +90,8 @@ BOOL CALLBACK PrintControl(HWND h, LPARAM parent) {
   if (cls == "ComboBox") state = SendMessageW(h, CB_GETCURSEL, 0, 0);
   if (cls == "Button") state = SendMessageW(h, BM_GETCHECK, 0, 0);
   std::printf("control %p id=%d class=%s visible=%d rect=%ld,%ld,%ld,%ld state=%d text=%s\n",
-              static_cast<void*>(h), GetDlgCtrlID(h),
-              cls.c_str(), (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) ? 1 : 0, r.left, r.top, r.right - r.left,
+              static_cast<void*>(h), GetDlgCtrlID(h), cls.c_str(),
+              (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) ? 1 : 0, r.left, r.top, r.right - r.left,
               r.bottom - r.top, static_cast<int>(state), Text(h).c_str());
   return TRUE;
 }
@@ -121,8 +122,10 @@ class RemoteBuffer {
 int PrintTree(HWND tree) {
   DWORD pid = 0;
   GetWindowThreadProcessId(tree, &pid);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (!process) return 1;
+  const lk::UniqueHandle owned(
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+  if (!owned) return 1;
+  const HANDLE process = owned.get();
   {
     constexpr std::size_t kTextChars = 512;
     RemoteBuffer buffer(process, sizeof(TVITEMW) + kTextChars * sizeof(wchar_t) + sizeof(RECT));
@@ -148,23 +151,25 @@ int PrintTree(HWND tree) {
       // TVM_GETITEMRECT takes the item in the RECT's first bytes.
       RECT r{};
       buffer.Write(&item, sizeof item, rectAt);
-      if (SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(static_cast<char*>(buffer.at()) + rectAt)))
+      if (SendMessageW(tree, TVM_GETITEMRECT, TRUE,
+                       reinterpret_cast<LPARAM>(static_cast<char*>(buffer.at()) + rectAt)))
         buffer.Read(&r, sizeof r, rectAt);
       else
         r = RECT{};
-      std::printf("item %p level=%d selected=%d rect=%ld,%ld,%ld,%ld text=%s\n", static_cast<void*>(item), level,
-                  item == selected ? 1 : 0, r.left, r.top, r.right, r.bottom, lk::Narrow(text).c_str());
-      HTREEITEM next = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD,
-                                                                reinterpret_cast<LPARAM>(item)));
+      std::printf("item %p level=%d selected=%d rect=%ld,%ld,%ld,%ld text=%s\n", static_cast<void*>(item),
+                  level, item == selected ? 1 : 0, r.left, r.top, r.right, r.bottom,
+                  lk::Narrow(text).c_str());
+      HTREEITEM next = reinterpret_cast<HTREEITEM>(
+          SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
       if (next) {
         ++level;
       } else {
         for (HTREEITEM up = item; up && !next;) {
-          next = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
-                                                          reinterpret_cast<LPARAM>(up)));
+          next = reinterpret_cast<HTREEITEM>(
+              SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(up)));
           if (!next) {
-            up = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT,
-                                                          reinterpret_cast<LPARAM>(up)));
+            up = reinterpret_cast<HTREEITEM>(
+                SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(up)));
             --level;
           }
         }
@@ -172,7 +177,6 @@ int PrintTree(HWND tree) {
       item = next;
     }
   }
-  CloseHandle(process);
   return 0;
 }
 
@@ -202,11 +206,10 @@ int wmain(int argc, wchar_t** argv) {
   } else if (cmd == L"close" && argc == 3) {
     if (!PostMessageW(ParseHwnd(argv[2]), WM_CLOSE, 0, 0)) return 1;
   } else if (cmd == L"terminate" && argc == 3) {
-    HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+    const lk::UniqueHandle p(
+        OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10))));
     if (!p) return 1;
-    const BOOL ok = TerminateProcess(p, 99);
-    CloseHandle(p);
-    return ok ? 0 : 1;
+    return TerminateProcess(p.get(), 99) ? 0 : 1;
   } else if (cmd == L"children" && argc == 3) {
     HWND parent = ParseHwnd(argv[2]);
     if (!IsWindow(parent)) return 1;

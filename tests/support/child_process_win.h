@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/handles.h"
 #include "platform/self_path.h"
 #include "platform/text.h"
 
@@ -21,13 +22,12 @@ inline std::filesystem::path HelperProgram(const std::string& fileName) {
 class Child {
  public:
   Child() = default;
-  Child(Child&& o) noexcept : process_(o.process_) { o.process_ = nullptr; }
+  Child(Child&&) noexcept = default;
   Child& operator=(Child&&) = delete;
   ~Child() {
     if (process_) {
-      TerminateProcess(process_, 1);
-      WaitForSingleObject(process_, 5000);
-      CloseHandle(process_);
+      TerminateProcess(process_.get(), 1);
+      WaitForSingleObject(process_.get(), 5000);
     }
   }
 
@@ -41,25 +41,25 @@ class Child {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-      CloseHandle(pi.hThread);
-      c.process_ = pi.hProcess;
+      UniqueHandle thread(pi.hThread);
+      c.process_.reset(pi.hProcess);
     }
     SetEnvironmentVariableW(L"LK_FAKECLIENT_RECORD", nullptr);
     return c;
   }
 
-  bool started() const { return process_ != nullptr; }
-  HANDLE handle() const { return process_; }
+  bool started() const { return static_cast<bool>(process_); }
+  HANDLE handle() const { return process_.get(); }
 
   // True when the process has ended within ms; its exit code is stored.
   bool EndsWithin(DWORD ms, DWORD* exitCode = nullptr) const {
-    if (WaitForSingleObject(process_, ms) != WAIT_OBJECT_0) return false;
-    if (exitCode) GetExitCodeProcess(process_, exitCode);
+    if (WaitForSingleObject(process_.get(), ms) != WAIT_OBJECT_0) return false;
+    if (exitCode) GetExitCodeProcess(process_.get(), exitCode);
     return true;
   }
 
  private:
-  HANDLE process_ = nullptr;
+  UniqueHandle process_;
 };
 
 // Waits until a file exists (a helper program has written its record).

@@ -27,6 +27,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tests/support/kit_run.h"
+#include "tests/support/zip_fixture.h"
 #include "tests/support/temp_dir_win.h"
 #include "tests/support/ui_thread_win.h"
 
@@ -378,13 +379,7 @@ void ExpectOnlyInside(const fs::path& outer) {
   for (const std::string& n : Tree(outer)) EXPECT_TRUE(n.starts_with("游戏/")) << n;
 }
 
-std::string ZipOf(const std::vector<std::pair<std::string, std::string>>& files) {
-  std::string zip;
-  ZipWriter w([&](Bytes b) { zip.append(reinterpret_cast<const char*>(b.data()), b.size()); });
-  for (const auto& [name, content] : files) w.AddFile(name, AsBytes(content));
-  w.Finish();
-  return zip;
-}
+using test::ZipOf;
 
 // One bad archive fails its own item only: the others are applied, the bad
 // one replaces nothing and is not kept.

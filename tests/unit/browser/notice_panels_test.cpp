@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/no_browser_control.h"
+
 namespace lk {
 namespace {
 
@@ -62,13 +64,6 @@ HRESULT SendDownloadComplete(IDispatch* sink) {
                       nullptr, nullptr);
 }
 
-// A panel whose control could not be made: the handlers still bind and the
-// sink still answers, so the event logic is reachable without a browser.
-HRESULT NoControl(IWebBrowser2** out) {
-  *out = nullptr;
-  return REGDB_E_CLASSNOTREG;
-}
-
 struct Recorders {
   std::vector<std::string> opened;
   std::vector<std::string> debug;
@@ -81,13 +76,13 @@ struct Recorders {
 };
 
 TEST(NoticePanelEvents, FirstPanelNewWindowIsCancelledAndOpenedInTheDefaultBrowser) {
-  WebBrowserPanel first(&NoControl), second(&NoControl);
+  WebBrowserPanel first(&test::NoBrowserControl), second(&test::NoBrowserControl);
   Recorders rec;
   ConnectNoticePanels(first, second, rec.Debug(), rec.Open());
 
   // The address (rgvarg[0]) differs from the page that asked (rgvarg[1]).
   NewWindow3Call call(L"http://127.0.0.1/活动/公告.html?id=7", L"http://127.0.0.1/notice.html");
-  EXPECT_EQ(S_OK, call.SendTo(first.EventSink()));
+  EXPECT_EQ(S_OK, call.SendTo(first.EventSink().get()));
   EXPECT_EQ(VARIANT_TRUE, call.cancel);
   ASSERT_EQ(1u, rec.opened.size());
   EXPECT_EQ("http://127.0.0.1/活动/公告.html?id=7", rec.opened[0]);
@@ -96,32 +91,32 @@ TEST(NoticePanelEvents, FirstPanelNewWindowIsCancelledAndOpenedInTheDefaultBrows
 }
 
 TEST(NoticePanelEvents, SecondPanelNewWindowKeepsTheControlsDefault) {
-  WebBrowserPanel first(&NoControl), second(&NoControl);
+  WebBrowserPanel first(&test::NoBrowserControl), second(&test::NoBrowserControl);
   Recorders rec;
   ConnectNoticePanels(first, second, rec.Debug(), rec.Open());
 
   NewWindow3Call call(L"http://127.0.0.1/other.html", L"http://127.0.0.1/web2.html");
-  EXPECT_EQ(S_OK, call.SendTo(second.EventSink()));
+  EXPECT_EQ(S_OK, call.SendTo(second.EventSink().get()));
   EXPECT_EQ(VARIANT_FALSE, call.cancel);
   EXPECT_TRUE(rec.opened.empty());
 }
 
 TEST(NoticePanelEvents, MalformedNewWindowArgumentsAreIgnored) {
-  WebBrowserPanel first(&NoControl), second(&NoControl);
+  WebBrowserPanel first(&test::NoBrowserControl), second(&test::NoBrowserControl);
   Recorders rec;
   ConnectNoticePanels(first, second, rec.Debug(), rec.Open());
 
   {  // Too few arguments.
     NewWindow3Call call(L"http://127.0.0.1/a.html", L"");
     call.params.cArgs = 4;
-    EXPECT_EQ(S_OK, call.SendTo(first.EventSink()));
+    EXPECT_EQ(S_OK, call.SendTo(first.EventSink().get()));
     EXPECT_EQ(VARIANT_FALSE, call.cancel);
   }
   {  // Cancel passed by value: nothing to write back to.
     NewWindow3Call call(L"http://127.0.0.1/a.html", L"");
     call.args[3].vt = VT_BOOL;
     call.args[3].boolVal = VARIANT_FALSE;
-    EXPECT_EQ(S_OK, call.SendTo(first.EventSink()));
+    EXPECT_EQ(S_OK, call.SendTo(first.EventSink().get()));
   }
   {  // No parameters at all.
     EXPECT_EQ(S_OK, first.EventSink()->Invoke(DISPID_NEWWINDOW3, IID_NULL, LOCALE_USER_DEFAULT,
@@ -131,22 +126,22 @@ TEST(NoticePanelEvents, MalformedNewWindowArgumentsAreIgnored) {
 }
 
 TEST(NoticePanelEvents, DownloadCompleteWithoutDocumentDoesNothing) {
-  WebBrowserPanel first(&NoControl), second(&NoControl);
+  WebBrowserPanel first(&test::NoBrowserControl), second(&test::NoBrowserControl);
   Recorders rec;
   ConnectNoticePanels(first, second, rec.Debug(), rec.Open());
 
-  EXPECT_EQ(S_OK, SendDownloadComplete(first.EventSink()));
-  EXPECT_EQ(S_OK, SendDownloadComplete(second.EventSink()));
+  EXPECT_EQ(S_OK, SendDownloadComplete(first.EventSink().get()));
+  EXPECT_EQ(S_OK, SendDownloadComplete(second.EventSink().get()));
   EXPECT_TRUE(rec.debug.empty());
   EXPECT_TRUE(rec.opened.empty());
 }
 
 TEST(NoticePanelEvents, SinkCallsTheBoundHandlersOnly) {
-  WebBrowserPanel panel(&NoControl);
+  WebBrowserPanel panel(&test::NoBrowserControl);
   int downloads = 0;
   panel.onDownloadComplete = [&] { ++downloads; };
-  EXPECT_EQ(S_OK, SendDownloadComplete(panel.EventSink()));
-  EXPECT_EQ(S_OK, SendDownloadComplete(panel.EventSink()));
+  EXPECT_EQ(S_OK, SendDownloadComplete(panel.EventSink().get()));
+  EXPECT_EQ(S_OK, SendDownloadComplete(panel.EventSink().get()));
   // Other events of the interface pass unnoticed.
   DISPPARAMS none{};
   EXPECT_EQ(S_OK, panel.EventSink()->Invoke(DISPID_DOCUMENTCOMPLETE, IID_NULL, LOCALE_USER_DEFAULT,
@@ -155,13 +150,13 @@ TEST(NoticePanelEvents, SinkCallsTheBoundHandlersOnly) {
 }
 
 TEST(NoticePanelEvents, HandlerErrorDoesNotEscapeIntoTheControl) {
-  WebBrowserPanel panel(&NoControl);
+  WebBrowserPanel panel(&test::NoBrowserControl);
   panel.onDownloadComplete = [] { throw std::runtime_error("boom"); };
-  EXPECT_EQ(S_OK, SendDownloadComplete(panel.EventSink()));
+  EXPECT_EQ(S_OK, SendDownloadComplete(panel.EventSink().get()));
 }
 
 TEST(NoticePanelEvents, SinkAnswersTheEventInterface) {
-  WebBrowserPanel panel(&NoControl);
+  WebBrowserPanel panel(&test::NoBrowserControl);
   IDispatch* events = nullptr;
   ASSERT_EQ(S_OK,
             panel.EventSink()->QueryInterface(DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&events)));
@@ -318,7 +313,7 @@ TEST_P(PageStyling, SetsOverflowOrStaysQuiet) {
     EXPECT_TRUE(debug.empty()) << debug.front();
   } else {
     ASSERT_EQ(1u, debug.size());
-    EXPECT_EQ("错误: " + OleErrorText(c.expect_logged), debug[0]);
+    EXPECT_EQ("错误: " + SystemErrorText(static_cast<DWORD>(c.expect_logged)), debug[0]);
   }
   // Every reference the styling took is given back, also after an error.
   EXPECT_EQ(1u, dom.document.refs);
@@ -357,11 +352,6 @@ TEST(NoticePanelHandlers, NoDocumentDoesNothing) {
   std::vector<std::string> debug;
   HideDocumentScrollBars(nullptr, [&](const std::string& t) { debug.push_back(t); });
   EXPECT_TRUE(debug.empty());
-}
-
-TEST(NoticePanelHandlers, UnknownCodeTextNamesTheCode) {
-  EXPECT_EQ("OLE error 80AB0001", OleErrorText(static_cast<HRESULT>(0x80AB0001)));
-  EXPECT_FALSE(OleErrorText(E_ACCESSDENIED).empty());
 }
 
 }  // namespace

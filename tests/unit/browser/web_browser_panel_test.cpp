@@ -17,6 +17,7 @@
 
 #include "launcher/NoticePanels.h"
 #include "platform/error.h"
+#include "tests/support/no_browser_control.h"
 // After <windows.h>, which it needs.
 #include <exdisp.h>
 
@@ -96,11 +97,6 @@ RECT ClientRect(HWND hwnd) {
   return rc;
 }
 
-HRESULT NoControl(IWebBrowser2** out) {
-  *out = nullptr;
-  return REGDB_E_CLASSNOTREG;
-}
-
 // Design-time places of the two notice panels in the main window.
 constexpr RECT kFirstPlace{143, 56, 143 + 187, 56 + 150};
 constexpr RECT kSecondPlace{348, 56, 348 + 181, 56 + 150};
@@ -110,7 +106,7 @@ class WebBrowserPanelTest : public ::testing::Test {
   // OLE once for the thread, as the launcher's UI thread does it (and each
   // OleUninitialize costs Wine about two seconds).
   static void SetUpTestSuite() {
-    ole_ = std::make_unique<OleInit>();
+    ole_ = std::make_unique<ComInit>(ComInit::kOle);
     parent_window_ = std::make_unique<ParentWindow>(true);
   }
   static void TearDownTestSuite() {
@@ -122,10 +118,10 @@ class WebBrowserPanelTest : public ::testing::Test {
     ASSERT_NE(nullptr, parent_window_->get());
   }
   static HWND parent() { return parent_window_->get(); }
-  static std::unique_ptr<OleInit> ole_;
+  static std::unique_ptr<ComInit> ole_;
   static std::unique_ptr<ParentWindow> parent_window_;
 };
-std::unique_ptr<OleInit> WebBrowserPanelTest::ole_;
+std::unique_ptr<ComInit> WebBrowserPanelTest::ole_;
 std::unique_ptr<ParentWindow> WebBrowserPanelTest::parent_window_;
 
 TEST_F(WebBrowserPanelTest, BothPanelsAreCreatedInPlace) {
@@ -191,9 +187,7 @@ TEST_F(WebBrowserPanelTest, NavigationRequestsReachTheControl) {
   EXPECT_EQ("http://127.0.0.1:9/web2.html?zone=1",
             WaitForLocation(second, "http://127.0.0.1:9/web2.html?zone=1"));
   // Without the HTML engine nothing renders: no document, and no error.
-  IDispatch* document = first.Document();
-  if (document) document->Release();
-  EXPECT_EQ(nullptr, document);
+  EXPECT_FALSE(first.Document());
 }
 
 TEST_F(WebBrowserPanelTest, EmptyAddressIsPassedOnWithoutError) {
@@ -273,11 +267,13 @@ TEST_F(WebBrowserPanelTest, ErrorOfTheNavigationRequestIsRaised) {
   RefusingBrowser refusing{kRefusingVtable.slots};
   refusing.navigate_result = E_ACCESSDENIED;
   {
-    WebBrowserPanel panel([&](IWebBrowser2** out) {
-      const HRESULT hr = WebBrowserPanel::CreateSystemControl(&refusing.real);
+    WebBrowserPanel panel([&](ComPtr<IWebBrowser2>& out) {
+      ComPtr<IWebBrowser2> real;
+      const HRESULT hr = WebBrowserPanel::CreateSystemControl(real);
       if (FAILED(hr)) return hr;
+      refusing.real = real.detach();
       refusing.refs = 1;
-      *out = reinterpret_cast<IWebBrowser2*>(&refusing);
+      out.attach(reinterpret_cast<IWebBrowser2*>(&refusing));
       return S_OK;
     });
     ASSERT_TRUE(panel.Create(parent(), kFirstPlace));
@@ -285,7 +281,7 @@ TEST_F(WebBrowserPanelTest, ErrorOfTheNavigationRequestIsRaised) {
       panel.Navigate("http://127.0.0.1:9/notice.html");
       ADD_FAILURE() << "no error raised";
     } catch (const Error& e) {
-      EXPECT_EQ(OleErrorText(E_ACCESSDENIED), e.what());
+      EXPECT_EQ(SystemErrorText(static_cast<DWORD>(E_ACCESSDENIED)), e.what());
     }
     EXPECT_EQ(1, refusing.requests);
     refusing.navigate_result = S_FALSE;  // a success code is no error
@@ -303,10 +299,10 @@ TEST_F(WebBrowserPanelTest, PanelWithoutControlIgnoresNavigation) {
     WebBrowserPanel::ControlFactory factory;
   };
   const Case cases[] = {
-      {"class not registered", &NoControl},
+      {"class not registered", &test::NoBrowserControl},
       {"success without object",
-       [](IWebBrowser2** out) {
-         *out = nullptr;
+       [](ComPtr<IWebBrowser2>& out) {
+         out.reset();
          return S_OK;
        }},
       {"no factory", nullptr},
@@ -326,7 +322,7 @@ TEST_F(WebBrowserPanelTest, PanelWithoutControlIgnoresNavigation) {
     EXPECT_NO_THROW(panel.Navigate("about:blank"));
     EXPECT_NO_THROW(panel.Navigate("http://127.0.0.1:9/notice.html"));
     EXPECT_EQ("", panel.LocationURL());
-    EXPECT_EQ(nullptr, panel.Document());
+    EXPECT_FALSE(panel.Document());
   }
 }
 

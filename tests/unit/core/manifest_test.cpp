@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/manifest.h"
+#include "tests/support/sample_bytes.h"
 
 namespace lk {
 namespace {
@@ -16,23 +17,8 @@ Dump DumpOf(const ManifestIni& ini) {
   return out;
 }
 
-std::string Utf16Le(const std::string& utf8, bool bom) {
-  std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
-  for (const char16_t u : Utf8ToUtf16(utf8)) {
-    out += static_cast<char>(u & 0xFF);
-    out += static_cast<char>(u >> 8);
-  }
-  return out;
-}
-
-std::string Utf16Be(const std::string& utf8) {
-  std::string out("\xFE\xFF", 2);
-  for (const char16_t u : Utf8ToUtf16(utf8)) {
-    out += static_cast<char>(u >> 8);
-    out += static_cast<char>(u & 0xFF);
-  }
-  return out;
-}
+using test::Utf16Be;
+using test::Utf16Le;
 
 const char* const kManifest =
     "[UpdateData]\r\n"
@@ -73,7 +59,7 @@ TEST(ManifestText, SameStoreInEveryAcceptedEncoding) {
 }
 
 TEST(ManifestText, UnmarkedOrBigEndianUtf16GivesNoEntries) {
-  for (const std::string& body : {Utf16Be(kManifest), Utf16Le(kManifest, false)}) {
+  for (const std::string& body : {Utf16Be(kManifest, true), Utf16Le(kManifest, false)}) {
     ManifestIni ini;
     EXPECT_FALSE(Read(body, ini));
     EXPECT_TRUE(ini.empty());

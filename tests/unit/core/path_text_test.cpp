@@ -34,5 +34,18 @@ TEST(PathText, FolderNameAndBareName) {
   }
 }
 
+TEST(PathText, RemoveDotBackslash) {
+  const std::pair<const char*, const char*> cases[] = {
+      {".\\data\\", "data\\"},
+      {"data\\.\\x\\", "data\\x\\"},
+      {"..\\up\\", ".up\\"},
+      {".\\.\\", ""},
+      {"", ""},
+      {"a.b\\", "a.b\\"},
+      {"./x", "./x"},  // only the backslash form
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(RemoveDotBackslash(in), out) << in;
+}
+
 }  // namespace
 }  // namespace lk

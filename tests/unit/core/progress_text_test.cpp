@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -59,27 +60,49 @@ TEST(ProgressText, Percent) {
 
 TEST(ProgressText, BarScaling) {
   constexpr std::int64_t kMax32 = 2147483647;
+  constexpr std::int64_t kMax64 = std::numeric_limits<std::int64_t>::max();
   struct Case {
     std::int64_t position, range;
     BarState bar;
   } cases[] = {
+      // A range that is not positive (size unknown or refused): empty bar.
       {0, 0, {0, 0}},
       {10, 0, {0, 0}},
       {10, -1, {0, 0}},
+      {std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::min(), {0, 0}},
+      // Counts that fit stay exact; a position outside the range is clamped.
       {0, 100, {100, 0}},
       {50, 100, {100, 50}},
       {150, 100, {100, 100}},
+      {3 * kGiB, 100, {100, 100}},
       {-5, 100, {100, 0}},
       {kMax32, kMax32, {2147483647, 2147483647}},
       // One past the 32-bit range halves both figures.
       {kMax32 + 1, kMax32 + 1, {1073741824, 1073741824}},
+      {1, kMax32 + 1, {1073741824, 0}},
       {3 * kGiB / 2, 3 * kGiB, {1610612736, 805306368}},
+      // 5 GiB of 6 GiB shows five sixths, not the low 32 bits' "1 of 2 GiB".
+      {5 * kGiB,
+       6 * kGiB,
+       {static_cast<std::int32_t>(6 * kGiB >> 2), static_cast<std::int32_t>(5 * kGiB >> 2)}},
+      {kMax64, kMax64, {2147483647, 2147483647}},
   };
   for (const auto& c : cases) EXPECT_EQ(ScaleBar(c.position, c.range), c.bar) << c.position << "/" << c.range;
-  // Far above 2 GiB the proportion survives.
-  const BarState big = ScaleBar(37 * kGiB, 100 * kGiB);
-  EXPECT_GT(big.max, 0);
-  EXPECT_NEAR(static_cast<double>(big.position) / big.max, 0.37, 1e-6);
+}
+
+TEST(ProgressText, BarScalingKeepsTheRatioForLargeCounts) {
+  for (std::int64_t range : {3 * kGiB, 17 * kGiB, 100 * kGiB, std::int64_t{1} << 50,
+                             std::numeric_limits<std::int64_t>::max() / 3}) {
+    for (int percent : {0, 1, 33, 37, 50, 99, 100}) {
+      const std::int64_t position = range / 100 * percent;
+      const BarState bar = ScaleBar(position, range);
+      // The upper half of the 32-bit range is used: the bar keeps its detail.
+      ASSERT_GT(bar.max, 2147483647 / 2) << range;
+      const double shown = static_cast<double>(bar.position) / bar.max;
+      const double real = static_cast<double>(position) / static_cast<double>(range);
+      EXPECT_NEAR(shown, real, 1e-6) << range << " " << percent;
+    }
+  }
 }
 
 struct FakeClock : ProgressClock {

@@ -155,7 +155,9 @@ TEST(SafeNames, OneRuleForEveryName) {
       }
     } else {
       EXPECT_EQ(why, "");
-      if (std::string(c.joined) != "ok") EXPECT_EQ(SafeRelativePath(c.name, c.kind, '|'), c.joined);
+      if (std::string(c.joined) != "ok") {
+        EXPECT_EQ(SafeRelativePath(c.name, c.kind, '|'), c.joined);
+      }
     }
   }
 }

@@ -6,44 +6,25 @@
 #include <filesystem>
 
 #include "core/update_files.h"
-#include "core/zip_writer.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/path_text.h"
 #include "platform/sha256.h"
+#include "tests/support/sample_bytes.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_fixture.h"
 
 namespace lk {
 namespace {
 
+using test::AllBytes;
+using test::LongText;
 using test::PathOf;
 using test::ReadTestFile;
 using test::WriteTestFile;
 
-std::string LongText() {
-  std::string s;
-  for (int i = 0; i < 400; ++i) s += "更新文件 update data line\n";
-  return s;
-}
-
-std::string AllBytes() {
-  std::string s;
-  for (int i = 0; i < 256; ++i) s += static_cast<char>(i);
-  return s;
-}
-
 void CopyFixture(const std::string& name, const std::string& to) {
   WriteTestFile(to, ReadTestFile(test::FixturePath("zip/" + name)));
-}
-
-std::string MakeArchive(const std::string& path,
-                        const std::vector<std::pair<std::string, std::string>>& files) {
-  std::string bytes;
-  ZipWriter w([&](Bytes b) { bytes.append(reinterpret_cast<const char*>(b.data()), b.size()); });
-  for (const auto& [name, content] : files) w.AddFile(name, AsBytes(content));
-  w.Finish();
-  WriteTestFile(path, bytes);
-  return bytes;
 }
 
 // Every file below root (relative, "/"-separated), to find stray temporary
@@ -183,7 +164,7 @@ TEST(ExtractPackage, UnsafeNamesRefuseTheWholeArchive) {
     SCOPED_TRACE(name);
     test::PortableTempDir dir;
     const std::string archive = dir.File("slip.zip");
-    MakeArchive(archive, {{"good.txt", "good"}, {name, "evil"}});
+    test::WriteZip(archive, {{"good.txt", "good"}, {name, "evil"}});
     try {
       ExtractPackage(archive, dir.File("target/inner"));
       ADD_FAILURE() << "no error";
@@ -230,7 +211,7 @@ TEST(ExtractPackage, DamagedArchiveLeavesNoHalfWrittenFile) {
   // the entry's data now runs past the end.
   {
     test::PortableTempDir dir;
-    const std::string bytes = MakeArchive(dir.File("whole.zip"), {{"big.txt", LongText()}});
+    const std::string bytes = test::WriteZip(dir.File("whole.zip"), {{"big.txt", LongText()}});
     const std::size_t cd = bytes.find(std::string("PK\x01\x02", 4));
     std::string cut = bytes.substr(0, 60) + bytes.substr(cd);
     // Move the central directory offset back by the bytes taken out.
@@ -273,7 +254,7 @@ TEST(ExtractPackage, ExpectedDigestsDecideWhetherAnythingIsReplaced) {
     test::PortableTempDir dir;
     WriteTestFile(dir.File("t/a.txt"), "old a");
     WriteTestFile(dir.File("t/sub/b.dat"), "old b");
-    MakeArchive(dir.File("u.zip"), {{"a.txt", "new a"}, {"sub/b.dat", "new b"}, {"c.txt", "new c"}});
+    test::WriteZip(dir.File("u.zip"), {{"a.txt", "new a"}, {"sub/b.dat", "new b"}, {"c.txt", "new c"}});
     ExtractOptions options;
     options.expected = c.expected;
     if (c.applied) {
@@ -294,7 +275,7 @@ TEST(ExtractPackage, ExpectedDigestsDecideWhetherAnythingIsReplaced) {
 TEST(ExtractPackage, ACancelBeforeTheRenamesReplacesNothing) {
   test::PortableTempDir dir;
   WriteTestFile(dir.File("t/a.txt"), "old a");
-  MakeArchive(dir.File("u.zip"), {{"a.txt", "new a"}, {"b.txt", "new b"}});
+  test::WriteZip(dir.File("u.zip"), {{"a.txt", "new a"}, {"b.txt", "new b"}});
   CancelToken cancel;
   cancel.Cancel();
   ExtractOptions options;
@@ -305,7 +286,7 @@ TEST(ExtractPackage, ACancelBeforeTheRenamesReplacesNothing) {
 
 TEST(ArchiveEntryDigest, HashesOneEntryWithoutWriting) {
   test::PortableTempDir dir;
-  MakeArchive(dir.File("l.zip"), {{"Game.exe", "new launcher"}, {"data/x", "x"}});
+  test::WriteZip(dir.File("l.zip"), {{"Game.exe", "new launcher"}, {"data/x", "x"}});
   EXPECT_EQ(ArchiveEntryDigest(dir.File("l.zip"), "game.EXE"), Sha("new launcher"));
   EXPECT_EQ(ArchiveEntryDigest(dir.File("l.zip"), "data/x"), Sha("x"));
   EXPECT_THROW(ArchiveEntryDigest(dir.File("l.zip"), "Other.exe"), DigestMismatchError);
@@ -322,7 +303,7 @@ TEST(UnpackJournal, LeftoversOfAKilledUnpackingAreRemoved) {
   const std::string journal = dir.File("Patch/lk-unpack.journal");
   std::filesystem::create_directories(PathOf(dir.File("Patch")));
   // While an unpacking runs, its journal is there; after it, it is gone.
-  MakeArchive(dir.File("u.zip"), {{"a.txt", "a"}, {"deep/er/b.txt", "b"}});
+  test::WriteZip(dir.File("u.zip"), {{"a.txt", "a"}, {"deep/er/b.txt", "b"}});
   ExtractOptions options;
   options.journal = journal;
   ExtractPackage(dir.File("u.zip"), dir.File("game"), options);

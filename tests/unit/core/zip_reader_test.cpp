@@ -8,22 +8,14 @@
 #include "core/zip_reader.h"
 #include "core/zip_writer.h"
 #include "platform/error.h"
+#include "tests/support/sample_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace lk {
 namespace {
 
-std::string LongText() {
-  std::string s;
-  for (int i = 0; i < 400; ++i) s += "更新文件 update data line\n";
-  return s;
-}
-
-std::string AllBytes() {
-  std::string s;
-  for (int i = 0; i < 256; ++i) s += static_cast<char>(i);
-  return s;
-}
+using test::AllBytes;
+using test::LongText;
 
 // name -> content ("/" for a folder), every content read through the CRC
 // check.

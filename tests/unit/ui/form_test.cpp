@@ -81,7 +81,7 @@ TEST(Form, PaintsItsColourThenTheBackgroundAtTheOrigin) {
   // 60 x 40: left half red, right half magenta; the rest of the client is
   // the form's colour.
   Bitmap bg(MakeBitmap(60, 40, [](int x, int) { return x < 30 ? Opaque(255, 0, 0) : Opaque(255, 0, 255); }));
-  form.SetBackground(bg.h);
+  form.SetBackground(bg.get());
   form.ShowNormal();
   const test::Image img = CaptureClient(form.Hwnd());
   EXPECT_EQ(img.At(0, 0), (Rgb{255, 0, 0}));
@@ -102,7 +102,7 @@ TEST(Form, TheBackgroundBitmapIsCopied) {
   Form form("LkTestForm", "copy", 20, 20);
   {
     Bitmap bg(MakeBitmap(20, 20, [](int, int) { return Opaque(0, 200, 0); }));
-    form.SetBackground(bg.h);
+    form.SetBackground(bg.get());
   }  // the caller's bitmap is gone
   form.ShowNormal();
   EXPECT_EQ(CaptureClient(form.Hwnd()).At(10, 10), (Rgb{0, 200, 0}));
@@ -134,7 +134,7 @@ TEST(Form, MagentaAreasShowWhatLiesBehindOnTheScreen) {
   Form form("LkTestForm", "front", 200, 100);
   Bitmap bg(
       MakeBitmap(100, 100, [](int x, int) { return x < 50 ? Opaque(255, 0, 0) : Opaque(255, 0, 255); }));
-  form.SetBackground(bg.h);
+  form.SetBackground(bg.get());
   form.SetColor(RGB(255, 0, 255));
   form.EnableColorKey();
   SetWindowPos(form.Hwnd(), HWND_TOP, 300, 300, 0, 0, SWP_NOSIZE);

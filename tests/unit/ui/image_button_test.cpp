@@ -27,7 +27,7 @@ class ImageButtonTest : public ::testing::Test {
   ImageButtonTest()
       : form("LkTestForm", "buttons", 200, 120),
         green(MakeBitmap(200, 120, [](int, int) { return Opaque(0, 128, 0); })) {
-    form.SetBackground(green.h);
+    form.SetBackground(green.get());
     SetWindowPos(form.Hwnd(), HWND_TOP, 400, 300, 0, 0, SWP_NOSIZE);
   }
   Rgb At(const ImageButton& b, int x, int y) {
@@ -49,7 +49,7 @@ TEST_F(ImageButtonTest, WithoutPictureItIsEmpty) {
 TEST_F(ImageButtonTest, TakesTheSizeOfItsPicture) {
   ImageButton b(form.Hwnd(), 80, 8);
   Bitmap pic(MakeBitmap(72, 25, [](int, int) { return Opaque(1, 2, 3); }));
-  b.SetPicture(pic.h, Transparency::kAlpha);
+  b.SetPicture(pic.get(), Transparency::kAlpha);
   EXPECT_EQ(b.Bounds(), (Rect{80, 8, 72, 25}));
   b.SetPosition(643, 496);
   EXPECT_EQ(b.Bounds(), (Rect{643, 496, 72, 25}));
@@ -63,7 +63,7 @@ TEST_F(ImageButtonTest, AlphaPictureBlendsOverTheBackground) {
     if (x < 20) return 0x00000000u;
     return 0x80000080u;
   }));
-  b.SetPicture(pic.h, Transparency::kAlpha);
+  b.SetPicture(pic.get(), Transparency::kAlpha);
   form.ShowNormal();
   const test::Image img = CaptureClient(form.Hwnd());
   EXPECT_EQ(img.At(10 + 5, 15), (Rgb{0, 0, 255}));
@@ -77,7 +77,7 @@ TEST_F(ImageButtonTest, KeyedPictureLeavesOutItsBottomLeftColour) {
   // pixel, wherever it is, lets the background through.
   Bitmap pic(MakeBitmap(
       20, 10, [](int x, int y) { return (x + y) % 2 == 1 ? Opaque(0, 255, 255) : Opaque(255, 255, 0); }));
-  b.SetPicture(pic.h, Transparency::kBottomLeftKey);
+  b.SetPicture(pic.get(), Transparency::kBottomLeftKey);
   EXPECT_EQ(b.CurrentPicture().KeyColor(), RGB(0, 255, 255));
   form.ShowNormal();
   const test::Image img = CaptureClient(form.Hwnd());
@@ -98,7 +98,7 @@ TEST_F(ImageButtonTest, KeyedPictureFromA24BitBitmap) {
   bmi.bmiHeader.biBitCount = 24;
   void* bits = nullptr;
   Bitmap pic(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  ASSERT_NE(pic.h, nullptr);
+  ASSERT_NE(pic.get(), nullptr);
   auto* p = static_cast<std::uint8_t*>(bits);
   // Bottom row (first in memory): magenta, red, magenta, red. Top row: red x4.
   const std::uint8_t magenta[3] = {255, 0, 255}, red[3] = {0, 0, 255};
@@ -106,7 +106,7 @@ TEST_F(ImageButtonTest, KeyedPictureFromA24BitBitmap) {
   for (int x = 0; x < 4; ++x) std::memcpy(p + 12 + x * 3, red, 3);
   GdiFlush();
   ImageButton b(form.Hwnd(), 50, 50);
-  b.SetPicture(pic.h, Transparency::kBottomLeftKey);
+  b.SetPicture(pic.get(), Transparency::kBottomLeftKey);
   EXPECT_EQ(b.Bounds(), (Rect{50, 50, 4, 2}));
   EXPECT_EQ(b.CurrentPicture().KeyColor(), RGB(255, 0, 255));
   form.ShowNormal();
@@ -121,7 +121,7 @@ struct HoverFixture : ImageButtonTest {
       : normal(MakeBitmap(10, 10, [](int, int) { return Opaque(255, 0, 0); })),
         hover(MakeBitmap(16, 12, [](int, int) { return Opaque(0, 0, 255); })),
         button(form.Hwnd(), 40, 40) {
-    button.SetPictures(normal.h, hover.h, Transparency::kAlpha);
+    button.SetPictures(normal.get(), hover.get(), Transparency::kAlpha);
     button.onMouseEnter = [this] { log += "enter;"; };
     button.onMouseLeave = [this] { log += "leave;"; };
     button.onClick = [this] { log += "click;"; };
@@ -167,7 +167,7 @@ TEST_F(HoverFixture, TheRealCursorEnteringAndLeavingSwapsThePictures) {
 }
 
 TEST_F(HoverFixture, AnEmptyHoverSlotLeavesNoPictureUnderTheMouse) {
-  button.SetPictures(normal.h, nullptr, Transparency::kAlpha);
+  button.SetPictures(normal.get(), nullptr, Transparency::kAlpha);
   SendMessageW(button.Hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
   EXPECT_TRUE(button.CurrentPicture().Empty());
   EXPECT_EQ(button.Bounds(), (Rect{40, 40, 0, 0}));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/ui/form.h"
+#include "platform/window.h"
 #include "tests/unit/ui/ui_test_support.h"
 
 namespace lk::ui {
@@ -17,18 +18,12 @@ using test::MakeBitmap;
 using test::Opaque;
 using test::Rgb;
 
-std::wstring WindowTextW(HWND hwnd) {
-  wchar_t buf[256] = {};
-  GetWindowTextW(hwnd, buf, 256);
-  return buf;
-}
-
 class LabelTest : public ::testing::Test {
  protected:
   LabelTest()
       : form("LkTestForm", "labels", 300, 120),
         green(MakeBitmap(300, 120, [](int, int) { return Opaque(0, 128, 0); })) {
-    form.SetBackground(green.h);
+    form.SetBackground(green.get());
   }
   Form form;
   Bitmap green;
@@ -38,7 +33,7 @@ TEST_F(LabelTest, HoldsItsTextAsWindowTextAndSizesItselfToIt) {
   Label label(form.Hwnd(), 16, 15, "服务器状态");
   label.SetFont("Tahoma", 11);
   // An outside inspection program reads the window text.
-  EXPECT_EQ(WindowTextW(label.Hwnd()), L"服务器状态");
+  EXPECT_EQ(WindowTextWide(label.Hwnd()), L"服务器状态");
   EXPECT_EQ(label.Text(), "服务器状态");
   const Rect b = label.Bounds();
   EXPECT_EQ(b.left, 16);

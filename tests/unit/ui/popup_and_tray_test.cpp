@@ -35,7 +35,7 @@ TEST(PopupMenu, ScreenPointBelowAControl) {
   SetWindowPos(form.Hwnd(), nullptr, 100, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ImageButton image(form.Hwnd(), 248, 8);
   test::Bitmap pic(test::MakeBitmap(30, 25, [](int, int) { return test::Opaque(9, 9, 9); }));
-  image.SetPicture(pic.h, Transparency::kAlpha);
+  image.SetPicture(pic.get(), Transparency::kAlpha);
   const POINT p = ScreenPointBelow(image.Hwnd());
   EXPECT_EQ(p.x, 100 + 248);
   EXPECT_EQ(p.y, 120 + 8 + 25);

@@ -82,15 +82,12 @@ inline Image CaptureDc(HDC dc, int x, int y, int w, int h) {
   img.height = h;
   img.px.resize(static_cast<size_t>(w) * h);
   void* bits = nullptr;
-  HBITMAP bmp = CreateDib32(w, h, &bits);
-  HDC mem = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, h, dc, x, y, SRCCOPY);
+  const UniqueBitmap bmp(CreateDib32(w, h, &bits));
+  const UniqueDc mem(CreateCompatibleDC(dc));
+  SelectionGuard select(mem.get(), bmp.get());
+  BitBlt(mem.get(), 0, 0, w, h, dc, x, y, SRCCOPY);
   GdiFlush();
   std::memcpy(img.px.data(), bits, img.px.size() * 4);
-  SelectObject(mem, old);
-  DeleteDC(mem);
-  DeleteObject(bmp);
   return img;
 }
 
@@ -101,18 +98,12 @@ inline Image CaptureClient(HWND hwnd) {
   Pump();
   RECT r{};
   GetClientRect(hwnd, &r);
-  HDC dc = GetDC(hwnd);
-  Image img = CaptureDc(dc, 0, 0, r.right, r.bottom);
-  ReleaseDC(hwnd, dc);
-  return img;
+  return CaptureDc(WindowDc(hwnd).get(), 0, 0, r.right, r.bottom);
 }
 
 // What the screen shows in a rectangle of screen coordinates.
 inline Image CaptureScreen(const RECT& r) {
-  HDC dc = GetDC(nullptr);
-  Image img = CaptureDc(dc, r.left, r.top, r.right - r.left, r.bottom - r.top);
-  ReleaseDC(nullptr, dc);
-  return img;
+  return CaptureDc(WindowDc(nullptr).get(), r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
 // A 32-bit top-down DIB section filled by pixel(x, y) -> 0xAARRGGBB.
@@ -132,12 +123,6 @@ inline std::uint32_t Opaque(int r, int g, int b) {
 }
 
 // Owns a bitmap made by MakeBitmap for the length of a test.
-struct Bitmap {
-  HBITMAP h;
-  explicit Bitmap(HBITMAP bmp) : h(bmp) {}
-  ~Bitmap() { DeleteObject(h); }
-  Bitmap(const Bitmap&) = delete;
-  Bitmap& operator=(const Bitmap&) = delete;
-};
+using Bitmap = UniqueBitmap;
 
 }  // namespace lk::ui::test

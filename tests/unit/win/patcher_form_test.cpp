@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "patcher/PMain.h"
+#include "platform/self_path.h"
 
 namespace lk {
 namespace {
@@ -68,7 +69,7 @@ std::vector<std::string> RunForm(std::vector<std::string> args, TForm3** seen = 
 }
 
 TEST(PatcherForm, WorkRunsInOrderWithItsTexts) {
-  const std::string folder = OwnFolder();
+  const std::string folder = LauncherFolder();
   const std::vector<std::string> steps =
       RunForm({"Game.exe", "C:\\游戏 目录\\Patch\\L.zip", "Game.exe", "ignored"});
   const std::vector<std::string> expected = {
@@ -90,7 +91,7 @@ TEST(PatcherForm, AFourthArgumentThatIsADigestIsChecked) {
   const std::string digest(64, 'a');
   const std::vector<std::string> steps = RunForm({"Game.exe", "L.zip", "Game.exe", digest});
   ASSERT_GE(steps.size(), 3u);
-  EXPECT_EQ(steps[2].rfind("extract L.zip to " + OwnFolder() + " checking Game.exe " + digest + " |", 0), 0u)
+  EXPECT_EQ(steps[2].rfind("extract L.zip to " + LauncherFolder() + " checking Game.exe " + digest + " |", 0), 0u)
       << steps[2];
 }
 

@@ -12,30 +12,13 @@
 #include "platform/error.h"
 #include "platform/text.h"
 #include "tests/support/child_process_win.h"
+#include "tests/support/sample_bytes.h"
 #include "tests/support/temp_dir_win.h"
 
 namespace lk {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Utf16Le(std::u16string_view text) {
-  std::string bytes;
-  for (char16_t u : text) {
-    bytes.push_back(static_cast<char>(u & 0xFF));
-    bytes.push_back(static_cast<char>(u >> 8));
-  }
-  return bytes;
-}
-
-std::string Utf16Be(std::u16string_view text) {
-  std::string bytes;
-  for (char16_t u : text) {
-    bytes.push_back(static_cast<char>(u >> 8));
-    bytes.push_back(static_cast<char>(u & 0xFF));
-  }
-  return bytes;
-}
 
 // An export of a test library, by name; nullptr when it is not there.
 template <typename Fn>
@@ -250,8 +233,8 @@ TEST_F(ShieldTest, KeyFromSettingsInEveryEncodingAndDefault) {
   const Case cases[] = {
       {"\xEF\xBB\xBF[Res]\r\nKeys=盾钥匙\r\n", gbk},
       {"[Res]\r\nKeys=" + gbk + "\r\n", gbk},  // no mark: the ANSI code page
-      {Utf16Le(u"\uFEFF[Res]\r\nKeys=盾钥匙\r\n"), gbk},
-      {Utf16Be(u"\uFEFF[Res]\nKeys=盾钥匙\n"), gbk},
+      {test::Utf16Le("[Res]\r\nKeys=盾钥匙\r\n", true), gbk},
+      {test::Utf16Be("[Res]\nKeys=盾钥匙\n", true), gbk},
       {"[Res]\nKeys=\n", ""},
       {"[Res]\nOther=1\n", "Default"},
       {"[Other]\nKeys=x\n", "Default"},

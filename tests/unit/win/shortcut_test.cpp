@@ -90,7 +90,7 @@ TEST(SelfShortcut, ComThatCannotBeInitialisedRaises) {
   DesktopFile lnk(name);
   bool threw = false;
   std::thread t([&] {
-    ComInit mta(COINIT_MULTITHREADED);
+    ComInit mta(ComInit::kMultiThreaded);
     ASSERT_TRUE(SUCCEEDED(mta.result()));
     try {
       CreateSelfShortcut(name, kDesktopDirectoryFolder);
@@ -110,11 +110,11 @@ TEST(SelfShortcut, LeavesTheCallersComInitialisationInPlace) {
   const std::string name = UniqueName("sta");
   DesktopFile lnk(name);
   std::thread t([&] {
-    ComInit sta(COINIT_APARTMENTTHREADED);
+    ComInit sta;
     ASSERT_EQ(sta.result(), S_OK);
     CreateSelfShortcut(name, kDesktopDirectoryFolder);
     // Still initialised: a further initialisation only counts up.
-    ComInit again(COINIT_APARTMENTTHREADED);
+    ComInit again;
     EXPECT_EQ(again.result(), S_FALSE);
   });
   t.join();

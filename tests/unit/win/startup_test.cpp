@@ -3,26 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "platform/error.h"
 #include "platform/handles.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/temp_dir_win.h"
 
 namespace lk {
 namespace {
-
-void Write(const std::string& path, const std::string& bytes) {
-  std::ofstream f(std::filesystem::path(Wide(path)), std::ios::binary);
-  f << bytes;
-}
 
 TEST(ReadLauncherFile, ReadsWholeFileWhileOthersHaveItOpenForWriting) {
   test::TempDir dir;
   const std::string path = dir.File("启动器.exe");
   std::string bytes(300000, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
-  Write(path, bytes);
+  test::WriteTestFile(path, bytes);
   // An updater holding the file open for reading and writing does not stop
   // start-up.
   UniqueFile writer(CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -49,13 +43,13 @@ TEST(ReadLauncherFile, UnreadableFileIsAnErrorNamingThePath) {
   }
   // Held without sharing by someone else.
   const std::string locked = dir.File("locked.exe");
-  Write(locked, "MZ");
+  test::WriteTestFile(locked, "MZ");
   UniqueFile holder(CreateFileW(Wide(locked).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
   EXPECT_THROW(ReadLauncherFile(locked), Error);
   // An empty file reads as no bytes (the package reader reports it).
   const std::string empty = dir.File("empty.exe");
-  Write(empty, "");
+  test::WriteTestFile(empty, "");
   EXPECT_TRUE(ReadLauncherFile(empty).empty());
 }
 

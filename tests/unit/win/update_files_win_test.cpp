@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "core/update_files.h"
-#include "core/zip_writer.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_fixture.h"
 
 namespace lk {
 namespace {
@@ -22,14 +22,6 @@ using test::WriteTestFile;
 HANDLE Open(const std::string& path, DWORD access, DWORD share) {
   return CreateFileW(Wide(path).c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
-}
-
-void MakeArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
-  std::string bytes;
-  ZipWriter w([&](Bytes b) { bytes.append(reinterpret_cast<const char*>(b.data()), b.size()); });
-  for (const auto& [name, content] : files) w.AddFile(name, AsBytes(content));
-  w.Finish();
-  WriteTestFile(path, bytes);
 }
 
 TEST(FileDigestWin, FileOpenForWritingElsewhereGivesEmptyText) {
@@ -98,7 +90,7 @@ TEST(ExtractPackageWin, MissingDriveRaises) {
   ASSERT_NE(letter, 0);
   const std::string folder = std::string(1, letter) + ":\\游戏\\数据";
   test::PortableTempDir dir;
-  MakeArchive(dir.File("a.zip"), {{"a.txt", "a"}});
+  test::WriteZip(dir.File("a.zip"), {{"a.txt", "a"}});
   EXPECT_THROW(ExtractPackage(dir.File("a.zip"), folder), Error);
   EXPECT_THROW(ExtractPackage(dir.File("missing.zip"), folder), Error);
   EXPECT_TRUE(PathExists(dir.File("a.zip")));
@@ -108,7 +100,7 @@ TEST(ExtractPackageWin, LockedTargetKeepsItsOldContentAndTheArchive) {
   test::PortableTempDir dir;
   const std::string target = dir.File("game\\launcher.exe");
   WriteTestFile(target, "old launcher");
-  MakeArchive(dir.File("L.zip"), {{"readme.txt", "new readme"}, {"launcher.exe", "new launcher"}});
+  test::WriteZip(dir.File("L.zip"), {{"readme.txt", "new readme"}, {"launcher.exe", "new launcher"}});
   // A running program keeps its file open without FILE_SHARE_DELETE, so it
   // cannot be replaced.
   HANDLE running = Open(target, GENERIC_READ, FILE_SHARE_READ);
@@ -141,7 +133,7 @@ TEST(ExtractPackageWin, RenameRetriedWhileTheTargetIsHeld) {
   test::PortableTempDir dir;
   const std::string target = dir.File("game\\launcher.exe");
   WriteTestFile(target, "old launcher");
-  MakeArchive(dir.File("L.zip"), {{"launcher.exe", "new launcher"}});
+  test::WriteZip(dir.File("L.zip"), {{"launcher.exe", "new launcher"}});
   HANDLE running = Open(target, GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(running, INVALID_HANDLE_VALUE);
   std::thread releaser([running] {
@@ -162,7 +154,7 @@ TEST(ExtractPackageWin, RenameRetryGivesUpAfterItsTime) {
   test::PortableTempDir dir;
   const std::string target = dir.File("game\\launcher.exe");
   WriteTestFile(target, "old launcher");
-  MakeArchive(dir.File("L.zip"), {{"launcher.exe", "new launcher"}});
+  test::WriteZip(dir.File("L.zip"), {{"launcher.exe", "new launcher"}});
   HANDLE running = Open(target, GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(running, INVALID_HANDLE_VALUE);
   const ULONGLONG start = GetTickCount64();
@@ -177,7 +169,7 @@ TEST(ExtractPackageWin, RenameRetryGivesUpAfterItsTime) {
 
 TEST(ExtractPackageWin, ArchiveLockedByAnotherWriterRaisesAndStays) {
   test::PortableTempDir dir;
-  MakeArchive(dir.File("a.zip"), {{"a.txt", "a"}});
+  test::WriteZip(dir.File("a.zip"), {{"a.txt", "a"}});
   HANDLE writer = Open(dir.File("a.zip"), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   EXPECT_THROW(ExtractPackage(dir.File("a.zip"), dir.File("out")), Error);
