@@ -82,6 +82,7 @@ void TForm2::loadConfiguration() {
   });
   const std::string file = ConfigurationFileName(OwnExecutablePath());
   if (!PathExists(file)) {
+    JoinTrayIcon();
     ShowMessageDialog(file + " 配置文件不存在，请重新下载登录器。");
     return;
   }

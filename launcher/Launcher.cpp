@@ -2,24 +2,29 @@
 // to one running launcher per brand, then run the main window.
 #include <windows.h>
 
+#include <optional>
+
 #include "core/package.h"
 #include "launcher/LMain.h"
+#include "launcher/ParallelStep.h"
 #include "launcher/SkinImages.h"
 #include "launcher/Startup.h"
+#include "launcher/StartupTrace.h"
 #include "platform/error.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/web_browser.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
+  lk::TraceStartup("entry point");
   // Before anything can load a DLL: never search the current folder or PATH.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  // The skin's images are decoded through COM (WIC), and later parts of the
-  // window host COM controls: one apartment for the whole run.
+  // The window hosts COM controls (the notice panels' browser control,
+  // which needs OLE proper: in-place activation, drag and drop): one
+  // apartment for this, the UI thread, for the whole run.
   lk::ComInit com(COINIT_APARTMENTTHREADED);
-  // The notice panels' browser control needs OLE proper (in-place
-  // activation, drag and drop) on this, the UI thread.
   lk::OleInit ole;
+  lk::TraceStartup("COM and OLE initialised");
 
   // Without our own file there is nothing to show: the error ends the
   // program before any window exists.
@@ -29,36 +34,59 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     lk::ShowMessageDialog(e.what());
     return 1;
   }
+  lk::TraceStartup("own file read");
 
   using Outcome = lk::StartupPackageResult::Outcome;
-  const lk::StartupPackageResult package =
-      lk::DecodeLauncherPackage(lk::Bytes(lk::ExeImage.data(), lk::ExeImage.size()), lk::LoginInfo,
-                                lk::GraphicInfo, lk::WicImageDecoder());
+  lk::Bytes skin_block;
+  lk::StartupPackageResult package =
+      lk::ReadLauncherPackage(lk::Bytes(lk::ExeImage.data(), lk::ExeImage.size()), lk::LoginInfo, skin_block);
   if (package.outcome == Outcome::Stop) {
     lk::ShowMessageDialog(package.message);
     return 1;
   }
-  // Any other decoding error is shown, and start-up goes on with the
-  // records as far as they were filled.
-  if (package.outcome == Outcome::DecodeError) lk::ShowMessageDialog(package.message);
+  // The skin's images are decoded on the pool while this thread takes the
+  // instance mutex and builds the (still hidden) window; the outcome is
+  // joined before anything is shown. ExeImage stays untouched until then.
+  std::optional<lk::ParallelStep> skin;
+  if (package.outcome == Outcome::Decoded) {
+    skin.emplace([skin_block, &package](const lk::ParallelStep::Release&) {
+      lk::ComInit worker_com(COINIT_MULTITHREADED);
+      package = lk::DecodeStartupSkin(skin_block, lk::GraphicInfo, lk::WicImageDecoder());
+    });
+  }
+  // Any decoding error is shown, and start-up goes on with the records as
+  // far as they were filled.
+  bool decoded = false;
+  auto show_decoding_error = [&] {
+    if (decoded) return;
+    decoded = true;
+    if (skin) skin->Join();
+    lk::TraceStartup("skin decoded");
+    if (package.outcome == Outcome::DecodeError) lk::ShowMessageDialog(package.message);
+  };
 
   const std::wstring instance_name = lk::Wide(lk::LoginInfo.BrandName);
   // An empty brand name makes an unnamed mutex, which never finds another.
   lk::UniqueHandle mutex(CreateMutexW(nullptr, FALSE, instance_name.c_str()));
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    show_decoding_error();
     if (HWND running = FindWindowW(lk::TForm2::kClassName, instance_name.c_str())) {
       ShowWindow(running, SW_RESTORE);
       SetForegroundWindow(running);
     }
     return 0;
   }
+  lk::TraceStartup("instance mutex");
 
   int code = 0;
   try {
     lk::TForm2 form;
-    form.Create(instance, lk::LoginInfo.BrandName, show_command);
+    form.Build();
+    show_decoding_error();
+    form.Open(lk::LoginInfo.BrandName, show_command);
     code = lk::RunMessageLoop();
   } catch (const std::exception& e) {
+    show_decoding_error();
     lk::ShowMessageDialog(e.what());
     code = 1;
   }
