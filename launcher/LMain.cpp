@@ -206,7 +206,7 @@ void TForm2::CreateControls() {
   InterfaceSelection->SetFont(kSegoeUi, kSegoePx);
   SetId(*InterfaceSelection, kIdInterfaceSelection);
   // Design-time picture of the status dot: the grey dot.
-  SetResourcePicture(*Image1, L"PngImage_1");
+  SetResourcePicture(*Image1, kGreyDot);
   TraceStartup("controls: image buttons, status dot");
 }
 

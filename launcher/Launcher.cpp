@@ -6,6 +6,7 @@
 
 #include "core/package.h"
 #include "launcher/LMain.h"
+#include "launcher/LMain_pictures.h"
 #include "launcher/ParallelStep.h"
 #include "launcher/SkinImages.h"
 #include "launcher/Startup.h"
@@ -44,15 +45,25 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     lk::ShowMessageDialog(package.message);
     return 1;
   }
-  // The skin's images are decoded on the pool while this thread takes the
-  // instance mutex and builds the (still hidden) window; the outcome is
-  // joined before anything is shown. ExeImage stays untouched until then.
-  std::optional<lk::ParallelStep> skin;
-  if (package.outcome == Outcome::Decoded) {
-    skin.emplace([skin_block, &package](const lk::ParallelStep::Release&) {
-      lk::ComInit worker_com(COINIT_MULTITHREADED);
-      package = lk::DecodeStartupSkin(skin_block, lk::GraphicInfo, lk::WicImageDecoder());
-    });
+  // The images are decoded on the pool while this thread takes the instance
+  // mutex and builds the (still hidden) window: the status dots first (the
+  // window's construction sets one), then the skin, whose outcome is joined
+  // before anything is shown. ExeImage stays untouched until then.
+  const bool decode_skin = package.outcome == Outcome::Decoded;
+  auto decode_images = [&](const lk::ParallelStep::Release&) {
+    lk::ComInit worker_com(COINIT_MULTITHREADED);
+    try {
+      lk::LoadResourcePictures();
+    } catch (const std::exception&) {
+      // The window's construction decodes them again and reports it.
+    }
+    if (decode_skin) package = lk::DecodeStartupSkin(skin_block, lk::GraphicInfo, lk::WicImageDecoder());
+  };
+  std::optional<lk::ParallelStep> images;
+  try {
+    images.emplace(decode_images);
+  } catch (const std::exception&) {
+    decode_images([] {});  // no pool thread to be had: here, then
   }
   // Any decoding error is shown, and start-up goes on with the records as
   // far as they were filled.
@@ -60,8 +71,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
   auto show_decoding_error = [&] {
     if (decoded) return;
     decoded = true;
-    if (skin) skin->Join();
-    lk::TraceStartup("skin decoded");
+    if (images) images->Join();
+    lk::TraceStartup("images decoded");
     if (package.outcome == Outcome::DecodeError) lk::ShowMessageDialog(package.message);
   };
 
