@@ -26,6 +26,9 @@ std::string RemoteToolPath1, RemoteToolPath2;
 
 namespace {
 
+// Posted to the window once it has been painted for the first time.
+constexpr UINT kAfterFirstPaint = WM_APP + 1;
+
 // Design-time colours and fonts.
 constexpr COLORREF kLimeGreen = RGB(0, 255, 0);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
@@ -89,6 +92,17 @@ void TForm2::Build() {
   WireZones();
   Form->onShow = [this] { FormShow(); };
   Form->onClose = [this] { FormClose(); };
+  Form->onMessage = [this](UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (msg != kAfterFirstPaint) return std::nullopt;
+    try {
+      AfterFirstPaint();
+    } catch (const std::exception& e) {
+      ui::ShowError(e);
+    }
+    TraceStartup("after the first paint");
+    WriteStartupTrace();
+    return 0;
+  };
   Form->onDestroy = [this] {
     ProbeDetach();
     PostQuitMessage(0);
@@ -116,13 +130,10 @@ void TForm2::Open(const std::string& title, int show_command) {
   TraceStartup("shown");
   UpdateWindow(Form->Hwnd());
   TraceStartup("first paint");
-  try {
-    AfterFirstPaint();
-  } catch (const std::exception& e) {
-    ui::ShowError(e);
-  }
-  TraceStartup("after the first paint");
-  WriteStartupTrace();
+  // Queued behind what the first paint left (and answered after messages
+  // other programs send, such as an inspection's), in whatever message loop
+  // runs by then.
+  PostMessageW(Form->Hwnd(), kAfterFirstPaint, 0, 0);
 }
 
 void TForm2::AfterFirstPaint() {

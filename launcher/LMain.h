@@ -72,9 +72,9 @@ class TForm2 final : public UpdateHost {
   // being decoded. Throws Error only when the window itself cannot be made.
   void Build();
   // Runs FormCreate (whose first error ends it and goes to the error
-  // display), shows the window centred on the screen and then brings up
-  // what its first paint does not need: the browser controls with their
-  // pages and the update run.
+  // display) and shows the window centred on the screen. What its first
+  // paint does not need (the browser controls with their pages, the update
+  // run) comes from the message loop right after.
   void Open(const std::string& title, int show_command);
 
   HWND Handle() const { return Form ? Form->Hwnd() : nullptr; }
