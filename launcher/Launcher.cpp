@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "core/CustomNetEncoding.h"
 #include "core/package.h"
 #include "launcher/LMain.h"
 #include "launcher/LMain_pictures.h"
@@ -50,7 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
   // window's construction sets one), then the skin, whose outcome is joined
   // before anything is shown. ExeImage stays untouched until then.
   const bool decode_skin = package.outcome == Outcome::Decoded;
-  auto decode_images = [&](const lk::ParallelStep::Release&) {
+  auto decode_images = [&](const lk::ParallelStep::Release& release) {
     lk::ComInit worker_com(COINIT_MULTITHREADED);
     try {
       lk::LoadResourcePictures();
@@ -58,6 +59,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
       // The window's construction decodes them again and reports it.
     }
     if (decode_skin) package = lk::DecodeStartupSkin(skin_block, lk::GraphicInfo, lk::WicImageDecoder());
+    release();
+    // The configuration's scrambled values need SHA-256 from the system,
+    // whose provider is loaded and opened once per process (a noticeable
+    // wait under Wine): done here, the load finds it open.
+    lk::ChainingVector(lk::ChainVectorK7q29);
   };
   std::optional<lk::ParallelStep> images;
   try {
