@@ -146,8 +146,8 @@ void TForm2::AfterFirstPaint() {
   WebBrowser1->NavigateToKeptAddress();
   WebBrowser2->NavigateToKeptAddress();
   TraceStartup("notice pages requested");
-  // The update run hands everything it shows to this thread's message loop,
-  // which starts right after this: starting it here changes nothing it shows.
+  // The update run hands everything it shows to this thread's message loop:
+  // starting it after the first paint changes nothing the player sees.
   if (StartUpdateRun) UpdateRun_ = UpdateRun::Start(*this, *Ui, *ManifestIni_, UpDateUrl);
   TraceStartup("update run started");
 }
@@ -238,7 +238,7 @@ void TForm2::FormCreate() {
   // the shell's process, so it is added beside the next steps and joined
   // before anything else becomes visible.
   TrayIcon1->SetTip(LoginInfo.BrandName);
-  TrayIconShown = std::make_unique<ParallelStep>([tray = TrayIcon1.get()](const ParallelStep::Release&) {
+  TrayIconShown = StartBeside([tray = TrayIcon1.get()](const ParallelStep::Release&) {
     // The UI thread leaves the icon alone until it has joined this.
     tray->Show();
   });
@@ -263,15 +263,14 @@ void TForm2::FormCreate() {
   // A second start of the brand finds the window by this title.
   Form->SetTitle(LoginInfo.BrandName);
   // The desktop shortcut, rewritten on every start. Its errors (COM, the
-  // shell-link object) are known as soon as the object exists and end
-  // construction here as before; the slow save goes on in the background.
-  ShortcutSaved =
-      std::make_unique<ParallelStep>([name = ExecutableBaseName()](const ParallelStep::Release& release) {
-        SelfShortcut shortcut(name, kDesktopDirectoryFolder);
-        release();
-        shortcut.Save();
-      });
-  ShortcutSaved->Join();
+  // shell-link object) are known as soon as the object exists, and end
+  // construction here like any other step's; the slow save goes on beside.
+  ShortcutSaved = StartBeside([name = ExecutableBaseName()](const ParallelStep::Release& release) {
+    SelfShortcut shortcut(name, kDesktopDirectoryFolder);
+    release();
+    shortcut.Save();
+  });
+  if (ShortcutSaved) ShortcutSaved->Join();
   TraceStartup("FormCreate: desktop shortcut");
   loadConfiguration();
   TraceStartup("FormCreate: configuration load");

@@ -2,7 +2,7 @@
 // to one running launcher per brand, then run the main window.
 #include <windows.h>
 
-#include <optional>
+#include <memory>
 
 #include "core/CustomNetEncoding.h"
 #include "core/package.h"
@@ -65,12 +65,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     // wait under Wine): done here, the load finds it open.
     lk::ChainingVector(lk::ChainVectorK7q29);
   };
-  std::optional<lk::ParallelStep> images;
-  try {
-    images.emplace(decode_images);
-  } catch (const std::exception&) {
-    decode_images([] {});  // no pool thread to be had: here, then
-  }
+  const std::unique_ptr<lk::ParallelStep> images = lk::StartBeside(decode_images);
   // Any decoding error is shown, and start-up goes on with the records as
   // far as they were filled.
   bool decoded = false;

@@ -60,4 +60,13 @@ void ParallelStep::Join() {
   joined_ = true;
 }
 
+std::unique_ptr<ParallelStep> StartBeside(std::function<void(const ParallelStep::Release& release)> fn) {
+  try {
+    return std::make_unique<ParallelStep>(fn);
+  } catch (const Error&) {
+    fn([] {});
+    return nullptr;
+  }
+}
+
 }  // namespace lk

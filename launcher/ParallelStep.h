@@ -33,4 +33,8 @@ class ParallelStep {
   bool joined_ = false;
 };
 
+// Starts fn beside this thread; when the pool refuses, runs it here instead
+// (its errors then come straight out of this call) and returns null.
+std::unique_ptr<ParallelStep> StartBeside(std::function<void(const ParallelStep::Release& release)> fn);
+
 }  // namespace lk
