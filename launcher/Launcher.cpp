@@ -62,8 +62,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show_command) {
     release();
     // The configuration's scrambled values need SHA-256 from the system,
     // whose provider is loaded and opened once per process (a noticeable
-    // wait under Wine): done here, the load finds it open.
-    lk::ChainingVector(lk::ChainVectorK7q29);
+    // wait under Wine): done here, the load finds it open (or reports why
+    // it cannot be had).
+    try {
+      lk::ChainingVector(lk::ChainVectorK7q29);
+    } catch (const std::exception&) {
+    }
   };
   const std::unique_ptr<lk::ParallelStep> images = lk::StartBeside(decode_images);
   // Any decoding error is shown, and start-up goes on with the records as
