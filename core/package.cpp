@@ -135,19 +135,35 @@ Bytes PackageCursor::NextBlock(bool brand) {
 Bytes PackageCursor::BrandBlock() { return NextBlock(true); }
 Bytes PackageCursor::SkinBlock() { return NextBlock(false); }
 
-StartupPackageResult DecodeLauncherPackage(Bytes file, TLoginInfo& login, TGraphicInfo& graphic,
-                                           const ImageDecoder& images) {
+StartupPackageResult ReadLauncherPackage(Bytes file, TLoginInfo& login, Bytes& skin_block) {
   using Outcome = StartupPackageResult::Outcome;
   try {
     PackageCursor cursor(file);
     DecodeBrandBlock(cursor.BrandBlock(), login);
-    DecodeSkinBlock(cursor.SkinBlock(), graphic, images);
+    skin_block = cursor.SkinBlock();
     return {};
   } catch (const PackageLengthError& e) {
     return {Outcome::Stop, e.what()};
   } catch (const std::exception& e) {
     return {Outcome::DecodeError, e.what()};
   }
+}
+
+StartupPackageResult DecodeStartupSkin(Bytes skin_block, TGraphicInfo& graphic, const ImageDecoder& images) {
+  try {
+    DecodeSkinBlock(skin_block, graphic, images);
+    return {};
+  } catch (const std::exception& e) {
+    return {StartupPackageResult::Outcome::DecodeError, e.what()};
+  }
+}
+
+StartupPackageResult DecodeLauncherPackage(Bytes file, TLoginInfo& login, TGraphicInfo& graphic,
+                                           const ImageDecoder& images) {
+  Bytes skin;
+  StartupPackageResult read = ReadLauncherPackage(file, login, skin);
+  if (read.outcome != StartupPackageResult::Outcome::Decoded) return read;
+  return DecodeStartupSkin(skin, graphic, images);
 }
 
 PackageLayout LocatePackage(Bytes file) {

@@ -77,6 +77,15 @@ struct StartupPackageResult {
 StartupPackageResult DecodeLauncherPackage(Bytes file, TLoginInfo& login, TGraphicInfo& graphic,
                                            const ImageDecoder& images);
 
+// DecodeLauncherPackage in two halves, so that the launcher can decode the
+// skin's images while it builds its window: the first reads the trailer,
+// decodes the brand block and checks the skin block's length, handing out
+// the skin block (a view into `file`) only when the outcome is Decoded; the
+// second decodes that block. Together they give exactly what
+// DecodeLauncherPackage gives.
+StartupPackageResult ReadLauncherPackage(Bytes file, TLoginInfo& login, Bytes& skin_block);
+StartupPackageResult DecodeStartupSkin(Bytes skin_block, TGraphicInfo& graphic, const ImageDecoder& images);
+
 // The whole layout, for the tools: also refuses a skin block that runs into
 // the trailer, and a damaged key block.
 struct PackageLayout {

@@ -10,6 +10,7 @@
 #include "launcher/NoticePanels.h"
 #include "launcher/Shield.h"
 #include "launcher/Startup.h"
+#include "launcher/StartupTrace.h"
 #include "platform/error.h"
 #include "platform/path_text.h"
 #include "platform/self_path.h"
@@ -24,6 +25,9 @@ std::int32_t CloudShieldSwitch = 0;
 std::string RemoteToolPath1, RemoteToolPath2;
 
 namespace {
+
+// Posted to the window once it has been painted for the first time.
+constexpr UINT kAfterFirstPaint = WM_APP + 1;
 
 // Design-time colours and fonts.
 constexpr COLORREF kLimeGreen = RGB(0, 255, 0);
@@ -57,17 +61,6 @@ std::unique_ptr<ui::ImageButton> MakeImage(HWND parent, int id, int left, int to
 
 }  // namespace
 
-NoticePanelHost::NoticePanelHost(HWND parent, const ui::Rect& bounds) {
-  Attach(ui::CreateChild(parent, L"STATIC", WS_VISIBLE | WS_CLIPCHILDREN | SS_BLACKRECT, 0, bounds, "WebBrowser"),
-         "WebBrowser");
-  Browser.Create(Hwnd(), RECT{0, 0, bounds.width, bounds.height});
-}
-
-void NoticePanelHost::SetBounds(const ui::Rect& r) {
-  ui::Control::SetBounds(r);
-  Browser.SetBounds(RECT{0, 0, r.width, r.height});
-}
-
 TForm2::TForm2() = default;
 
 TForm2::~TForm2() {
@@ -76,10 +69,11 @@ TForm2::~TForm2() {
   if (UpdateRun_) UpdateRun_->CancelAndWait(std::chrono::milliseconds(5000));
 }
 
-void TForm2::Create(HINSTANCE, const std::string& title, int show_command) {
+void TForm2::Build() {
   // Errors escaping a handler or FormCreate go to the message dialog.
   ui::SetErrorDisplay([](const std::exception& e) { ShowMessageDialog(e.what()); });
   Form = std::make_unique<ui::Form>("TForm2", "Form2", kClientWidth, kClientHeight);
+  TraceStartup("form window");
   Form->SetColor(GetSysColor(COLOR_BTNFACE));
   Ui = std::make_unique<UiDispatcher>();
   Ui->SetErrorHandler([](const std::string& text) { ShowMessageDialog(text); });
@@ -88,23 +82,68 @@ void TForm2::Create(HINSTANCE, const std::string& title, int show_command) {
   WireZones();
   Form->onShow = [this] { FormShow(); };
   Form->onClose = [this] { FormClose(); };
+  Form->onMessage = [this](UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (msg != kAfterFirstPaint) return std::nullopt;
+    try {
+      AfterFirstPaint();
+    } catch (const std::exception& e) {
+      ui::ShowError(e);
+    }
+    TraceStartup("after the first paint");
+    WriteStartupTrace();
+    return 0;
+  };
   Form->onDestroy = [this] {
     ProbeDetach();
     PostQuitMessage(0);
   };
+  TraceStartup("controls wired");
+}
 
+void TForm2::Open(const std::string& title, int show_command) {
+  SetSkinBackground();
+  TraceStartup("background");
   try {
     FormCreate();
   } catch (const std::exception& e) {
     // FormCreate ends at its first error; the window opens all the same.
+    JoinTrayIcon();
     ui::ShowError(e);
   }
+  JoinTrayIcon();
+  TraceStartup("tray icon joined");
   if (CentreOnShow) Form->CenterOnScreen();
-  // The brand name, even when FormCreate stopped before its step 12: a
-  // second start of the brand must find this window.
+  // The brand name, even when FormCreate stopped before it titled the
+  // window: a second start of the brand must find this window.
   if (Form->Title() != title) Form->SetTitle(title);
   ShowWindow(Form->Hwnd(), show_command == SW_HIDE ? SW_SHOWNORMAL : show_command);
+  TraceStartup("shown");
   UpdateWindow(Form->Hwnd());
+  TraceStartup("first paint");
+  // Queued behind what the first paint left (and answered after messages
+  // other programs send, such as an inspection's), in whatever message loop
+  // runs by then.
+  PostMessageW(Form->Hwnd(), kAfterFirstPaint, 0, 0);
+}
+
+void TForm2::AfterFirstPaint() {
+  // Both controls first, as the window always had both; then each goes to
+  // the page it was sent to during construction. A refused request ends
+  // here, as an error in construction does: the later steps do not run.
+  WebBrowser1->CreateControl();
+  WebBrowser2->CreateControl();
+  TraceStartup("browser controls");
+  WebBrowser1->NavigateToKeptAddress();
+  WebBrowser2->NavigateToKeptAddress();
+  TraceStartup("notice pages requested");
+  // The update run hands everything it shows to this thread's message loop:
+  // starting it after the first paint changes nothing the player sees.
+  if (StartUpdateRun) UpdateRun_ = UpdateRun::Start(*this, *Ui, *ManifestIni_, UpDateUrl);
+  TraceStartup("update run started");
+}
+
+void TForm2::JoinTrayIcon() {
+  if (TrayIconShown) TrayIconShown->Join();
 }
 
 void TForm2::CreateControls() {
@@ -121,6 +160,7 @@ void TForm2::CreateControls() {
   Label6 = MakeLabel(p, kIdLabel6, 30, 417, "全部", kTahoma, kTahomaPx, window);
   Label7 = MakeLabel(p, kIdLabel7, 320, 400, "100%", kTahoma, kTahomaPx, window);
   Label8 = MakeLabel(p, kIdLabel8, 320, 419, "100%", kTahoma, kTahomaPx, window);
+  TraceStartup("controls: labels");
 
   TreeView1 = std::make_unique<ui::TreeView>(p, ui::Rect{16, 56, 121, 153});
   TreeView1->SetFont(kSegoeUi, kSegoePx);
@@ -136,6 +176,7 @@ void TForm2::CreateControls() {
   // The panels' events: scroll bars hidden on every page, and the first
   // panel's new windows sent to the default browser.
   ConnectNoticePanels(WebBrowser1->Browser, WebBrowser2->Browser);
+  TraceStartup("controls: tree, lists, notice panels");
   Resolution = std::make_unique<ui::ComboBox>(p, ui::Rect{527, 304, 87, 23});
   Resolution->SetFont(kSegoeUi, kSegoePx);
   SetId(*Resolution, kIdResolution);
@@ -153,6 +194,7 @@ void TForm2::CreateControls() {
   PopupMenu1->Add(kRemoteToolCaption1, [this] { TMenuItem1Click(); });
   PopupMenu1->Add(kRemoteToolCaption2, [this] { TMenuItem2Click(); });
   TrayIcon1 = std::make_unique<ui::TrayIcon>();
+  TraceStartup("controls: box, bars, menu, tray icon");
   Image3 = MakeImage(p, kIdImage3, 80, 8);
   Image4 = MakeImage(p, kIdImage4, 158, 8);
   Image5 = MakeImage(p, kIdImage5, 248, 8);
@@ -165,36 +207,38 @@ void TForm2::CreateControls() {
   InterfaceSelection->SetFont(kSegoeUi, kSegoePx);
   SetId(*InterfaceSelection, kIdInterfaceSelection);
   // Design-time picture of the status dot: the grey dot.
-  SetResourcePicture(*Image1, L"PngImage_1");
+  SetResourcePicture(*Image1, kGreyDot);
+  TraceStartup("controls: image buttons, status dot");
 }
 
 void TForm2::FormCreate() {
-  // 1. Double buffering: the form paints through a back buffer already.
-  // 2. The window-wide objects.
+  // Double buffering needs nothing here: the form paints through a back
+  // buffer already.
   StartedApps = std::make_unique<TStartedApps>();
   ManifestIni_ = std::make_unique<ManifestIni>();
-  // 3. The zone drop-down list's prompt.
   ComboBox1->Insert(0, "选择游戏分区");
   ComboBox1->Select(0);
-  // 4. Both notice panels open the placeholder page; the configuration load
-  // sends them to their pages.
+  // The placeholder page until the configuration load names the real ones;
+  // the panels keep the address until their controls exist.
   WebBrowser1->Navigate(kNoticePlaceholderPage);
   WebBrowser2->Navigate(kNoticePlaceholderPage);
-  // 5. No border, no title bar, no border icons: the form is WS_POPUP.
-  // 6. The tray icon stays for the whole run (a shell without a
-  // notification area refuses it; the icon's window still answers).
+  // No border, title bar or border icons: the form is WS_POPUP already.
+  // The tray icon stays for the whole run (a shell without a notification
+  // area refuses it; the icon's window still answers). Adding it waits for
+  // the shell's process, so it is added beside the next steps and joined
+  // before anything else becomes visible.
   TrayIcon1->SetTip(LoginInfo.BrandName);
-  TrayIcon1->Show();
-  // 7. Centred when shown.
+  TrayIconShown = StartBeside([tray = TrayIcon1.get()](const ParallelStep::Release&) {
+    // The UI thread leaves the icon alone until it has joined this.
+    tray->Show();
+  });
   CentreOnShow = true;
-  // 8. Interface choices, "1.45界面" selected.
   for (const std::string& s : InterfaceChoices()) InterfaceSelection->Add(s);
-  InterfaceSelection->Select(1);
-  // 9. Resolution choices, "800*600" selected.
+  InterfaceSelection->Select(1);  // "1.45界面"
   for (const std::string& s : ResolutionChoices()) Resolution->Add(s);
-  Resolution->Select(0);
-  // 10. The tree: black without border, white text; drawing suspended until
-  // the configuration load has filled it.
+  Resolution->Select(0);  // "800*600"
+  // The tree: black without border, white text; its drawing is suspended
+  // until the configuration load has filled it.
   SetWindowLongPtrW(TreeView1->Hwnd(), GWL_STYLE, GetWindowLongPtrW(TreeView1->Hwnd(), GWL_STYLE) & ~WS_BORDER);
   SetWindowLongPtrW(TreeView1->Hwnd(), GWL_EXSTYLE,
                     GetWindowLongPtrW(TreeView1->Hwnd(), GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
@@ -203,48 +247,58 @@ void TForm2::FormCreate() {
   TreeView1->SetColors(RGB(0, 0, 0), RGB(255, 255, 255));
   TreeView1->SetRedraw(false);
   TreeDrawingSuspended = true;
-  // 11. The skin layout.
+  TraceStartup("FormCreate: lists, tray icon started");
   ReadExecutableData();
-  // 12. The brand name titles the window.
+  TraceStartup("FormCreate: skin layout");
+  // A second start of the brand finds the window by this title.
   Form->SetTitle(LoginInfo.BrandName);
-  // 13. The desktop shortcut, rewritten on every start.
-  CreateSelfShortcut(ExecutableBaseName(), kDesktopDirectoryFolder);
-  // 14. The launcher configuration file.
+  // The desktop shortcut, rewritten on every start. Its errors (COM, the
+  // shell-link object) are known as soon as the object exists, and end
+  // construction here like any other step's; the slow save goes on beside.
+  ShortcutSaved = StartBeside([name = ExecutableBaseName()](const ParallelStep::Release& release) {
+    SelfShortcut shortcut(name, kDesktopDirectoryFolder);
+    release();
+    shortcut.Save();
+  });
+  if (ShortcutSaved) ShortcutSaved->Join();
+  TraceStartup("FormCreate: desktop shortcut");
   loadConfiguration();
-  // 15. The shield, for a positive switch only (2147483648 and above read
+  TraceStartup("FormCreate: configuration load");
+  // The shield, for a positive switch only (2147483648 and above read
   // negative).
   Label9->SetVisible(CloudShieldSwitch > 0);
   if (CloudShieldSwitch > 0) {
     const TShieldStart shield =
-        OpenShield(LauncherFolder(), CloudShieldSwitch, [](const std::string& text) { ShowMessageDialog(text); });
+        OpenShield(LauncherFolder(), CloudShieldSwitch, [this](const std::string& text) {
+          JoinTrayIcon();
+          ShowMessageDialog(text);
+        });
     hModule = shield.hModule;
     Label9->SetVisible(shield.Started);
   }
-  // 16. The labels draw text only, over the skin: the toolkit's labels are
+  // The labels draw text only, over the skin: the toolkit's labels are
   // transparent by construction.
-  // 17. The remote tools' default paths.
   RemoteToolPath1 = kRemoteToolPath1;
   RemoteToolPath2 = kRemoteToolPath2;
-  // 18. The game options file (neither read nor created here).
+  // Neither read nor created here.
   GameOptionsFile = std::make_unique<TInfFileHelper>(LauncherFolder() + "Config.ini");
-  // 19. The player's last display choices.
   RestoreDisplayChoices();
-  // 20. The update run, when updates are switched on: a background task
-  // that nobody waits for here (closing the window cancels it).
-  if (UpDateSwitch) UpdateRun_ = UpdateRun::Start(*this, *Ui, *ManifestIni_, UpDateUrl);
+  TraceStartup("FormCreate: Config.ini restored");
+  // Construction got to its end: with updates on, the run starts right
+  // after the first paint (closing the window cancels it).
+  StartUpdateRun = UpDateSwitch;
 }
 
 void TForm2::ReadExecutableData() {
   const TGraphicInfo& g = GraphicInfo;
-  // 1. The background decides the window's size.
+  // The background decides the window's size.
   if (g.ControlbackImage) {
     Form->SetClientSize(g.ControlbackImage->Pixels.width, g.ControlbackImage->Pixels.height);
   }
-  // 2. The title label.
   Label1->SetCaption(LoginInfo.BrandName);
   Label1->SetVisible(g.BrandNameSwitch);
-  // 3.-7. The image buttons, each with its hover picture (chrome): shown
-  // by its switch, sized to its picture, placed at its point.
+  // The image buttons, each with its hover picture (chrome): shown by its
+  // switch, sized to its picture, placed at its point.
   auto place = [this](ui::ImageButton& button, const auto& normal, const auto& hover, const TSize& at) {
     SetButtonPictures(button, normal, hover);
     button.SetPosition(at.cx, at.cy);
@@ -258,7 +312,7 @@ void TForm2::ReadExecutableData() {
   place(*Image5, g.ControlPlayerTools1Image, g.ControlPlayerTools2Image, g.ControlPlayerToolsPoint);
   Image6->SetVisible(g.ControlRegistrationSwitch);
   place(*Image6, g.ControlRegistration1Image, g.ControlRegistration2Image, g.ControlRegistrationPoint);
-  // 8. The zone list: drop-down list for type 0, the tree otherwise.
+  // The zone list: drop-down list for type 0, the tree otherwise.
   if (g.ServerListType == 0) {
     TreeView1->SetVisible(false);
     ComboBox1->SetVisible(true);
@@ -269,38 +323,34 @@ void TForm2::ReadExecutableData() {
     TreeView1->SetSize(g.ControlServerListSizet.cx, g.ControlServerListSizet.cy);
     TreeView1->SetPosition(g.ControlServerListPoint.cx, g.ControlServerListPoint.cy);
   }
-  // 9. The first notice panel.
   if (g.Control24Switch) {
     WebBrowser1->SetBounds({g.ControlNoticePoint.cx, g.ControlNoticePoint.cy, g.ControlNoticeListSizet.cx,
                             g.ControlNoticeListSizet.cy});
   } else {
     WebBrowser1->SetVisible(false);
   }
-  // 10.-12. Full-screen box with its caption, the two choice lists.
+  // The full-screen box with its caption beside it, the two choice lists.
   CheckBox1->SetPosition(g.ControlWindowModePoint.cx, g.ControlWindowModePoint.cy);
   Label10->SetPosition(g.ControlWindowModePoint.cx + 16, g.ControlWindowModePoint.cy);
   Resolution->SetPosition(g.ControlResolutionPoint.cx, g.ControlResolutionPoint.cy);
   InterfaceSelection->SetPosition(g.ControlInterfaceSelectionPoint.cx, g.ControlInterfaceSelectionPoint.cy);
-  // 13. Status dot and text.
   Image1->SetPosition(g.ControlStateBoxPoint.cx, g.ControlStateBoxPoint.cy);
   Label2->SetPosition(g.ControlStateBoxPoint.cx + 20, g.ControlStateBoxPoint.cy + 1);
-  // 14. Status line and speed label.
+  // The speed label ends where the status line's area ends.
   Label3->SetPosition(g.ControlprogressBarPoint.cx, g.ControlprogressBarPoint.cy);
   Label4->SetPosition(SpeedLabelLeft(g.ControlprogressBarPoint, g.ControlprogressBarSize),
                       g.ControlprogressBarPoint.cy);
-  // 15.-16. Hide and close, always shown.
+  // Hide and close are always shown.
   SetButtonPictures(*Image7, g.Controlbutton41Image, g.Controlbutton42Image);
   Image7->SetPosition(g.Controlbutton4Point.cx, g.Controlbutton4Point.cy);
   SetButtonPictures(*Image8, g.Controlbutton51Image, g.Controlbutton52Image);
   Image8->SetPosition(g.Controlbutton5Point.cx, g.Controlbutton5Point.cy);
-  // 17. The title: position, size in whole points (Tahoma stays), colour.
+  // The title's size in whole points; the family stays Tahoma.
   Label1->SetPosition(g.ControltitletxtPoint.cx, g.ControltitletxtPoint.cy);
   Label1->SetFont(kTahoma, ui::PointsToPixels(TitleFontPoints(g.ControltitletxtFont.Size)));
   Label1->SetColor(ColourOf(g.ControltitletxtColor));
-  // 18. The shield label.
   Label9->SetVisible(g.ControlCloudShieldSwitch);
   Label9->SetPosition(g.ControlCloudShieldPoint.cx, g.ControlCloudShieldPoint.cy);
-  // 19.-20. The two progress rows.
   const auto place_row = [](const ProgressRowLayout& row, ui::Label& caption, ui::ProgressBar& bar,
                             ui::Label& percent) {
     if (row.captionVisible) {
@@ -317,7 +367,6 @@ void TForm2::ReadExecutableData() {
             *Label5, *ProgressBar1, *Label7);
   place_row(LayOutProgressRow(g.ControlprogressBar1Switch, g.ControlprogressBar1Point, g.ControlprogressBar1Size),
             *Label6, *ProgressBar2, *Label8);
-  // 21. The second notice panel.
   if (g.Control16Switch) {
     WebBrowser2->SetBounds({g.Control16Point.cx, g.Control16Point.cy, g.Control16Sizet.cx, g.Control16Sizet.cy});
   } else {
@@ -332,7 +381,7 @@ void TForm2::RestoreDisplayChoices() {
   for (int i = 0; i < Resolution->Count(); ++i) entries.push_back(Resolution->ItemText(i));
   Resolution->Select(RestoredResolutionIndex(entries, width, height));
   const std::string iface = GameOptionsFile->ReadString("Options", "Interface", "");
-  // A number at or above the count gives entry 1, the one step 8 selected.
+  // A number at or above the count keeps entry 1, selected with the list.
   InterfaceSelection->Select(RestoredInterfaceIndex(iface, InterfaceSelection->Count()));
   CheckBox1->SetChecked(RestoredFullScreen(GameOptionsFile->ReadString("Options", "FullScreenMode", "")));
 }

@@ -18,9 +18,10 @@
 #include "core/logininfo.h"
 #include "core/manifest.h"
 #include "launcher/InfFileHelper.h"
+#include "launcher/NoticePanels.h"
+#include "launcher/ParallelStep.h"
 #include "launcher/StartedApps.h"
 #include "launcher/UpdateHost.h"
-#include "platform/web_browser.h"
 #include "platform/ui/check_box.h"
 #include "platform/ui/combo_box.h"
 #include "platform/ui/form.h"
@@ -55,20 +56,6 @@ enum TForm2ControlId : int {
   kIdImage7, kIdImage8, kIdImage2, kIdLabel3, kIdInterfaceSelection,
 };
 
-// A notice panel: a container child of the window, placed by the skin
-// layout, holding the system's web browser control. Where the control cannot
-// be created the container stays empty and navigation is ignored.
-class NoticePanelHost : public ui::Control {
- public:
-  NoticePanelHost(HWND parent, const ui::Rect& bounds);
-  // Moves the container; the browser control fills it.
-  void SetBounds(const ui::Rect& r);
-  // Throws lk::Error when a created control refuses the request itself.
-  void Navigate(const std::string& url) { Browser.Navigate(url); }
-
-  WebBrowserPanel Browser;
-};
-
 class TForm2 final : public UpdateHost {
  public:
   static constexpr const wchar_t* kClassName = L"TForm2";
@@ -80,11 +67,15 @@ class TForm2 final : public UpdateHost {
   TForm2& operator=(const TForm2&) = delete;
   ~TForm2() override;
 
-  // Creates the window and its controls, runs FormCreate (whose first
-  // error ends it and goes to the error display) and shows the window
-  // centred on the screen. Throws Error only when the window itself cannot
-  // be made.
-  void Create(HINSTANCE instance, const std::string& title, int show_command);
+  // Creates the window, hidden, with its controls at their design-time
+  // places: nothing of the skin yet, so start-up runs it while the skin is
+  // being decoded. Throws Error only when the window itself cannot be made.
+  void Build();
+  // Runs FormCreate (whose first error ends it and goes to the error
+  // display) and shows the window centred on the screen. What its first
+  // paint does not need (the browser controls with their pages, the update
+  // run) comes from the message loop right after.
+  void Open(const std::string& title, int show_command);
 
   HWND Handle() const { return Form ? Form->Hwnd() : nullptr; }
 
@@ -102,19 +93,25 @@ class TForm2 final : public UpdateHost {
   void SetSpeed(const std::string& text) override;
   void SetStatus(const std::string& text) override;
 
-  // Where the notice panels are sent: the web browser host plugs in here.
+  // Where the configuration load sends the notice panels (a panel keeps the
+  // address until its control exists).
   void NavigateNoticePanel(NoticePanelHost& panel, const std::string& url);
 
  private:
   // Construction (LMain.cpp).
   void CreateControls();
   void FormCreate();
+  void AfterFirstPaint();
+  // Waits for the tray icon that FormCreate adds in the background: before
+  // anything else becomes visible, it must be there.
+  void JoinTrayIcon();
   void ReadExecutableData();
   void RestoreDisplayChoices();
   void FormShow();
 
   // Chrome (LMain_chrome.cpp).
   void WireChrome();
+  void SetSkinBackground();
   void Image3Click();
   void Image4Click();
   void Image5Click();
@@ -172,8 +169,15 @@ class TForm2 final : public UpdateHost {
   std::shared_ptr<ProbeLink> Probe;
   // Guards the re-selection of SelectedServer's node while probing.
   bool Reselecting = false;
-  // FormCreate reached its step 7 (centre when shown).
+  // FormCreate got as far as centring the window when shown.
   bool CentreOnShow = false;
+  // FormCreate ran to its end with updates switched on: the run starts
+  // right after the first paint.
+  bool StartUpdateRun = false;
+  // Start-up work beside the UI thread (see FormCreate): adding the tray
+  // icon, which waits on the shell, and saving the desktop shortcut.
+  std::unique_ptr<ParallelStep> TrayIconShown;
+  std::unique_ptr<ParallelStep> ShortcutSaved;
   // The tree's drawing is suspended until the first configuration load ends.
   bool TreeDrawingSuspended = false;
 };

@@ -22,7 +22,7 @@ void OpenPage(const std::string& url) {
 
 }  // namespace
 
-void TForm2::WireChrome() {
+void TForm2::SetSkinBackground() {
   // The background at (0, 0); with it, magenta is see-through and
   // click-through, and the window's own colour is magenta so that whatever
   // the picture does not cover is see-through too. Without a background
@@ -37,6 +37,9 @@ void TForm2::WireChrome() {
     Form->EnableColorKey(ui::kColorKey);
     Form->SetColor(ui::kColorKey);
   }
+}
+
+void TForm2::WireChrome() {
   // Dragging by the background: the form does it (left press only, no
   // threshold, released by any button).
   Form->SetDraggable(true);

@@ -11,9 +11,17 @@ namespace lk {
 // 0 x 0 without one): a PNG drawn with its alpha channel, a bitmap leaving
 // out the colour of its bottom-left pixel.
 void SetButtonPictures(ui::ImageButton& button, const ImageRef& normal, const ImageRef& hover);
-// A PNG carried as a raw-data resource of the running program (name
-// matched without regard to case) as the control's picture; an empty
-// picture when the program has no such resource.
+// The status dots: PNGs carried as raw-data resources of the running
+// program.
+inline constexpr const wchar_t* kGreyDot = L"PngImage_1";
+inline constexpr const wchar_t* kGreenDot = L"PngImage_2";
+// Decodes the status dots, once per run and on any thread (start-up does it
+// beside the window's construction); later calls return at once, or wait
+// for a decode under way.
+void LoadResourcePictures();
+// A status dot (kGreyDot, kGreenDot) as the control's picture, drawn with
+// its alpha channel; an empty picture when the program has no such
+// resource.
 void SetResourcePicture(ui::ImageButton& button, const wchar_t* resourceName);
 
 }  // namespace lk

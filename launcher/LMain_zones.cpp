@@ -82,6 +82,7 @@ void TForm2::loadConfiguration() {
   });
   const std::string file = ConfigurationFileName(OwnExecutablePath());
   if (!PathExists(file)) {
+    JoinTrayIcon();
     ShowMessageDialog(file + " 配置文件不存在，请重新下载登录器。");
     return;
   }
@@ -150,7 +151,7 @@ void TForm2::TreeView1Change(const ui::TreeSelectionChange& change) {
   ServerOnline = false;
   SelectedServer = record;
   Label2->SetCaption("连接中...");
-  SetResourcePicture(*Image1, L"PngImage_1");
+  SetResourcePicture(*Image1, kGreyDot);
   InvalidateRect(TreeView1->Hwnd(), nullptr, FALSE);  // the red names follow the choice
   StartProbe(*record);
 }
@@ -181,7 +182,7 @@ void TForm2::ApplyProbeResult(std::int32_t latency) {
   char text[64];
   std::snprintf(text, sizeof text, "运行中：%d ms", static_cast<int>(latency));
   Label2->SetCaption(text);
-  SetResourcePicture(*Image1, L"PngImage_2");
+  SetResourcePicture(*Image1, kGreenDot);
   ServerOnline = true;
 }
 

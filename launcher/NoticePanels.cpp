@@ -28,6 +28,39 @@ void ApplyHiddenOverflow(IDispatch* document) {
 
 }  // namespace
 
+NoticePanelHost::NoticePanelHost(HWND parent, const ui::Rect& bounds, WebBrowserPanel::ControlFactory factory)
+    : Browser(std::move(factory)) {
+  // SS_WHITERECT paints the window colour, as the browser's own container
+  // does: the panel looks the same before and after its control comes.
+  Attach(ui::CreateChild(parent, L"STATIC", WS_VISIBLE | WS_CLIPCHILDREN | SS_WHITERECT, 0, bounds,
+                         "WebBrowser"),
+         "WebBrowser");
+}
+
+void NoticePanelHost::SetBounds(const ui::Rect& r) {
+  ui::Control::SetBounds(r);
+  Browser.SetBounds(RECT{0, 0, r.width, r.height});
+}
+
+bool NoticePanelHost::CreateControl() {
+  if (created_) return Browser.HasControl();
+  created_ = true;
+  const ui::Rect r = Bounds();
+  return Browser.Create(Hwnd(), RECT{0, 0, r.width, r.height});
+}
+
+void NoticePanelHost::NavigateToKeptAddress() {
+  if (created_ && pending_) Browser.Navigate(*std::exchange(pending_, std::nullopt));
+}
+
+void NoticePanelHost::Navigate(const std::string& url) {
+  if (created_) {
+    Browser.Navigate(url);
+  } else {
+    pending_ = url;
+  }
+}
+
 void WriteDebugOutput(const std::string& text) { OutputDebugStringW(Wide(text).c_str()); }
 
 void OpenInDefaultBrowser(const std::string& url) { ShellOpen(url); }

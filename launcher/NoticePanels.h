@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "platform/ui/control.h"
 #include "platform/web_browser.h"
 
 namespace lk {
@@ -14,6 +16,39 @@ namespace lk {
 // The page both panels open at window construction, before the
 // configuration load sends them to their configured addresses.
 inline constexpr const char* kNoticePlaceholderPage = "about:blank";
+
+// A notice panel of the main window: a container child that the skin layout
+// places, sizes and hides, and the system's web browser control inside it.
+// The control is the slowest thing of the window to make and shows nothing
+// the first paint needs, so it is made on its own (CreateControl), right
+// after the window has been shown; until then the container is a plain area
+// in the window's colour and keeps the address last asked for. Where the
+// control cannot be created the container stays empty and navigation is
+// ignored.
+class NoticePanelHost : public ui::Control {
+ public:
+  NoticePanelHost(HWND parent, const ui::Rect& bounds,
+                  WebBrowserPanel::ControlFactory factory = &WebBrowserPanel::CreateSystemControl);
+  // Moves the container; the browser control fills it.
+  void SetBounds(const ui::Rect& r);
+  // Makes the browser control (once; later calls change nothing). True when
+  // the control is up.
+  bool CreateControl();
+  bool ControlCreated() const { return created_; }
+  // Before CreateControl: keeps the address (the last one wins). After it:
+  // asks the control, throwing lk::Error when a created control refuses the
+  // request itself.
+  void Navigate(const std::string& url);
+  // After CreateControl: sends the control to the address kept before it
+  // existed, if any, as Navigate does.
+  void NavigateToKeptAddress();
+
+  WebBrowserPanel Browser;
+
+ private:
+  bool created_ = false;
+  std::optional<std::string> pending_;
+};
 
 // Where the handlers send their outside effects; tests put recorders here.
 // Defaults: the platform's debug output and the shell's "open".

@@ -1,5 +1,6 @@
 #pragma once
 // The launcher's shortcut to itself, rewritten on every start.
+#include <memory>
 #include <string>
 
 namespace lk {
@@ -15,6 +16,24 @@ inline constexpr int kDesktopDirectoryFolder = 0x0010;
 // the system cannot name, is silently left out (the shortcut is a
 // convenience, never a reason to stop the launcher).
 void CreateSelfShortcut(const std::string& ShortcutName, int TargetFolder);
+
+// CreateSelfShortcut in its two halves, for a caller that wants to know the
+// outcome early and leave the slow part (the shell resolving the target and
+// writing the file) to run beside other work. Both halves on one thread.
+class SelfShortcut {
+ public:
+  // COM and the shell-link object: throws what CreateSelfShortcut throws.
+  SelfShortcut(const std::string& ShortcutName, int TargetFolder);
+  ~SelfShortcut();
+  SelfShortcut(const SelfShortcut&) = delete;
+  SelfShortcut& operator=(const SelfShortcut&) = delete;
+  // Writes the shortcut and tells the shell; silent, as CreateSelfShortcut.
+  void Save();
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
 
 // The path of a special folder without creating it; empty when the system
 // cannot name it.

@@ -21,34 +21,48 @@ std::string SpecialFolderPath(int folder) {
   return Narrow(buf);
 }
 
-void CreateSelfShortcut(const std::string& ShortcutName, int TargetFolder) {
-  const std::wstring exePath = Wide(OwnExecutablePath());
-
-  // Uninitialised again when this scope ends, also after an error, but only
+struct SelfShortcut::Parts {
+  // Uninitialised again when the object ends, also after an error, but only
   // when the initialisation succeeded.
-  ComInit com;
-  ThrowIfFailed(com.result());
+  ComInit com{ComInit::kSingleThreaded};
+  std::wstring exePath;
+  std::wstring lnkPath;
+  bool haveFolder = false;
+  ComPtr<IShellLinkW> link;
+};
 
+SelfShortcut::SelfShortcut(const std::string& ShortcutName, int TargetFolder)
+    : parts_(std::make_unique<Parts>()) {
+  Parts& p = *parts_;
+  p.exePath = Wide(OwnExecutablePath());
+  ThrowIfFailed(p.com.result());
   // Without a folder there is nowhere to write: the shortcut is skipped
   // rather than written relative to whatever the current drive is.
-  std::wstring lnkPath = Wide(SpecialFolderPath(TargetFolder));
-  const bool haveFolder = !lnkPath.empty();
-  if (haveFolder && lnkPath.back() != L'\\' && lnkPath.back() != L'/') lnkPath += L'\\';
-  lnkPath += Wide(ShortcutName) + L".lnk";
-
-  ComPtr<IShellLinkW> link;
+  p.lnkPath = Wide(SpecialFolderPath(TargetFolder));
+  p.haveFolder = !p.lnkPath.empty();
+  if (p.haveFolder && p.lnkPath.back() != L'\\' && p.lnkPath.back() != L'/') p.lnkPath += L'\\';
+  p.lnkPath += Wide(ShortcutName) + L".lnk";
   ThrowIfFailed(
-      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()));
-  if (!haveFolder) return;
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, p.link.put_void()));
+}
 
-  link->SetPath(exePath.c_str());
-  link->SetIconLocation(exePath.c_str(), 0);
+SelfShortcut::~SelfShortcut() = default;
+
+void SelfShortcut::Save() {
+  Parts& p = *parts_;
+  if (!p.haveFolder) return;
+  p.link->SetPath(p.exePath.c_str());
+  p.link->SetIconLocation(p.exePath.c_str(), 0);
   ComPtr<IPersistFile> file;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void())))
-    file->Save(lnkPath.c_str(), FALSE);  // a failed save stays silent
+  if (SUCCEEDED(p.link->QueryInterface(IID_IPersistFile, file.put_void())))
+    file->Save(p.lnkPath.c_str(), FALSE);  // a failed save stays silent
 
-  SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, exePath.c_str(), nullptr);
-  SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, lnkPath.c_str(), nullptr);
+  SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, p.exePath.c_str(), nullptr);
+  SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, p.lnkPath.c_str(), nullptr);
+}
+
+void CreateSelfShortcut(const std::string& ShortcutName, int TargetFolder) {
+  SelfShortcut(ShortcutName, TargetFolder).Save();
 }
 
 ShortcutInfo ReadShortcut(const std::string& lnkPath) {

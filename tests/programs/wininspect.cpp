@@ -21,6 +21,16 @@
 //       item <handle> level=<n> selected=<0|1> rect=<l,t,r,b> text=<text>
 //     rect in the tree's client coordinates (zero for a hidden item)
 //   wininspect post <hwnd> <msg> <wparam> <lparam>   PostMessageW (decimal)
+//   wininspect count <hwnd> <class> the number of windows of that class
+//     anywhere below <hwnd>
+//   wininspect firstsight <class> <title> [<x> <y>]
+//     waits (looking every millisecond, up to 60 s) for a visible top-level
+//     window of that class and title. The moment it is visible it clicks
+//     the left button at x, y of its client area, if given (press and
+//     release in one SendInput, as a quick click arrives), then prints
+//     "window <hwnd>", "browsers=<n>" (web browser controls below it at
+//     that moment), its controls (as children) and the items of each of its
+//     tree controls (as tree). Exits 1 when no such window appears.
 // Handles are printed and read in hex; texts are UTF-8 with newlines as \n.
 #include <windows.h>
 // commctrl.h needs windows.h first.
@@ -30,6 +40,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "platform/handles.h"
 #include "platform/text.h"
@@ -180,6 +191,65 @@ int PrintTree(HWND tree) {
   return 0;
 }
 
+struct CountOf {
+  std::string cls;
+  int n = 0;
+};
+
+BOOL CALLBACK CountClass(HWND h, LPARAM lp) {
+  auto* c = reinterpret_cast<CountOf*>(lp);
+  if (ClassOf(h) == c->cls) ++c->n;
+  return TRUE;
+}
+
+int CountBelow(HWND parent, const std::string& cls) {
+  CountOf c{cls};
+  EnumChildWindows(parent, CountClass, reinterpret_cast<LPARAM>(&c));
+  return c.n;
+}
+
+// A left click at a point of the window's client area, with the real input
+// path (the window under the cursor gets it).
+void ClickAt(HWND window, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(window, &p);
+  const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+  INPUT in[3]{};
+  for (INPUT& i : in) i.type = INPUT_MOUSE;
+  in[0].mi.dx = static_cast<LONG>((p.x * 65535LL + cx / 2) / (cx - 1));
+  in[0].mi.dy = static_cast<LONG>((p.y * 65535LL + cy / 2) / (cy - 1));
+  in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(3, in, sizeof(INPUT));
+}
+
+// EnumChildWindows callback: gathers the tree controls below a window.
+BOOL CALLBACK CollectTrees(HWND h, LPARAM lp) {
+  if (ClassOf(h) == "SysTreeView32") reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+  return TRUE;
+}
+
+int FirstSight(const wchar_t* cls, const wchar_t* title, const POINT* click) {
+  HWND found = nullptr;
+  for (int i = 0; i < 60000 && !found; ++i) {
+    HWND h = FindWindowW(cls, title);
+    if (h && IsWindowVisible(h))
+      found = h;
+    else
+      Sleep(1);
+  }
+  if (!found) return 1;
+  if (click) ClickAt(found, click->x, click->y);
+  const int browsers = CountBelow(found, "Shell Embedding");
+  std::printf("window %p\nbrowsers=%d\n", static_cast<void*>(found), browsers);
+  EnumChildWindows(found, PrintControl, reinterpret_cast<LPARAM>(found));
+  std::vector<HWND> trees;
+  EnumChildWindows(found, CollectTrees, reinterpret_cast<LPARAM>(&trees));
+  for (HWND tree : trees) PrintTree(tree);
+  return 0;
+}
+
 HWND ParseHwnd(const wchar_t* s) {
   return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::wcstoull(s, nullptr, 16)));
 }
@@ -221,6 +291,12 @@ int wmain(int argc, wchar_t** argv) {
                       static_cast<WPARAM>(std::wcstoull(argv[4], nullptr, 10)),
                       static_cast<LPARAM>(std::wcstoll(argv[5], nullptr, 10))))
       return 1;
+  } else if (cmd == L"count" && argc == 4) {
+    std::printf("%d\n", CountBelow(ParseHwnd(argv[2]), lk::Narrow(argv[3])));
+  } else if (cmd == L"firstsight" && (argc == 4 || argc == 6)) {
+    POINT at{};
+    if (argc == 6) at = POINT{std::wcstol(argv[4], nullptr, 10), std::wcstol(argv[5], nullptr, 10)};
+    return FirstSight(argv[2], argv[3], argc == 6 ? &at : nullptr);
   } else if (cmd == L"foreground") {
     std::printf("%p\n", static_cast<void*>(GetForegroundWindow()));
   } else {

@@ -366,6 +366,75 @@ TEST_F(WebBrowserPanelTest, ParentClosingFirstReleasesTheControl) {
   EXPECT_EQ("", panel.LocationURL());
 }
 
+// The main window's panels get their controls only after the first paint:
+// what was asked of them before must reach the control once it is there.
+TEST_F(WebBrowserPanelTest, NoticePanelKeepsTheLastAddressUntilItsControlExists) {
+  NoticePanelHost host(parent(), ui::Rect{143, 56, 187, 150});
+  host.Navigate(kNoticePlaceholderPage);
+  host.Navigate("http://127.0.0.1:9/notice.html");
+  EXPECT_FALSE(host.ControlCreated());
+  EXPECT_EQ(nullptr, GetWindow(host.Hwnd(), GW_CHILD));  // no control yet
+  host.SetBounds(ui::Rect{330, 80, 410, 290});
+  ASSERT_TRUE(host.CreateControl());
+  EXPECT_TRUE(host.CreateControl());  // once
+  // The control fills the container at the place the layout gave it.
+  ASSERT_NE(nullptr, host.Browser.Handle());
+  EXPECT_TRUE(SameRect(RECT{0, 0, 410, 290}, ClientRect(ControlWindow(host.Browser))));
+  host.NavigateToKeptAddress();
+  EXPECT_EQ("http://127.0.0.1:9/notice.html", WaitForLocation(host.Browser, "http://127.0.0.1:9/notice.html"));
+  // From now on a request goes straight to the control.
+  host.Navigate("http://127.0.0.1:9/other.html");
+  EXPECT_EQ("http://127.0.0.1:9/other.html", WaitForLocation(host.Browser, "http://127.0.0.1:9/other.html"));
+}
+
+TEST_F(WebBrowserPanelTest, NoticePanelRaisesARefusalOfTheKeptAddressAndSendsNothingUnasked) {
+  RefusingBrowser refusing{kRefusingVtable.slots};
+  refusing.navigate_result = E_ACCESSDENIED;
+  const auto factory = [&](ComPtr<IWebBrowser2>& out) {
+    ComPtr<IWebBrowser2> real;
+    const HRESULT hr = WebBrowserPanel::CreateSystemControl(real);
+    if (FAILED(hr)) return hr;
+    refusing.real = real.detach();
+    refusing.refs = 1;
+    out.attach(reinterpret_cast<IWebBrowser2*>(&refusing));
+    return S_OK;
+  };
+  {
+    NoticePanelHost unasked(parent(), ui::Rect{143, 56, 187, 150}, factory);
+    ASSERT_TRUE(unasked.CreateControl());
+    EXPECT_NO_THROW(unasked.NavigateToKeptAddress());
+    EXPECT_EQ(0, refusing.requests);
+  }
+  {
+    NoticePanelHost asked(parent(), ui::Rect{143, 56, 187, 150}, factory);
+    EXPECT_NO_THROW(asked.Navigate("http://127.0.0.1:9/notice.html"));  // kept, not yet asked
+    EXPECT_EQ(0, refusing.requests);
+    ASSERT_TRUE(asked.CreateControl());
+    try {
+      asked.NavigateToKeptAddress();
+      ADD_FAILURE() << "no error raised";
+    } catch (const Error& e) {
+      EXPECT_EQ(SystemErrorText(static_cast<DWORD>(E_ACCESSDENIED)), e.what());
+    }
+    EXPECT_EQ(1, refusing.requests);
+    EXPECT_THROW(asked.Navigate("about:blank"), Error);
+    EXPECT_EQ(2, refusing.requests);
+  }
+  EXPECT_EQ(0u, refusing.refs);
+}
+
+TEST_F(WebBrowserPanelTest, NoticePanelWithoutControlStaysAQuietEmptyArea) {
+  NoticePanelHost host(parent(), ui::Rect{143, 56, 187, 150}, &test::NoBrowserControl);
+  host.Navigate("http://127.0.0.1:9/notice.html");
+  EXPECT_FALSE(host.CreateControl());
+  EXPECT_TRUE(host.ControlCreated());
+  EXPECT_NO_THROW(host.NavigateToKeptAddress());
+  EXPECT_NO_THROW(host.Navigate("about:blank"));
+  EXPECT_EQ("", host.Browser.LocationURL());
+  host.SetVisible(false);
+  EXPECT_FALSE(IsWindowVisible(host.Hwnd()));
+}
+
 TEST_F(WebBrowserPanelTest, ControlEventsReachTheHandlers) {
   // Wine's control reports the download of about:blank even without its
   // HTML engine; the handler then finds no document and stays quiet.

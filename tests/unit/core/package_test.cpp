@@ -31,9 +31,23 @@ struct Decoded {
   TGraphicInfo graphic;
 };
 
+// Decodes in one piece and in the launcher's two halves (brand first, the
+// skin block after it), which must agree in every outcome, message and field.
 Decoded DecodeFile(const std::string& file) {
   Decoded d;
   d.result = DecodeLauncherPackage(AsBytes(file), d.login, d.graphic, HeaderImageDecoder());
+  Decoded halves;
+  Bytes skin_block;
+  halves.result = ReadLauncherPackage(AsBytes(file), halves.login, skin_block);
+  if (halves.result.outcome == Outcome::Decoded) {
+    halves.result = DecodeStartupSkin(skin_block, halves.graphic, HeaderImageDecoder());
+  } else {
+    EXPECT_TRUE(skin_block.empty()) << "no skin block after " << halves.result.message;
+  }
+  EXPECT_EQ(halves.result.outcome, d.result.outcome);
+  EXPECT_EQ(halves.result.message, d.result.message);
+  EXPECT_EQ(halves.login, d.login);
+  EXPECT_TRUE(SameSkin(halves.graphic, d.graphic)) << d.result.message;
   return d;
 }
 

@@ -61,6 +61,19 @@ TEST(SelfShortcut, WritesShortcutToTheRunningExecutable) {
   ExpectPointsAt(lnk, OwnExecutablePath());
 }
 
+// The launcher makes the object on a worker, learns of its errors, and
+// saves it there later: nothing may be written before the save.
+TEST(SelfShortcut, InHalvesOnAnotherThreadWritesOnlyOnSave) {
+  const std::string name = UniqueName("halves");
+  DesktopFile lnk(name);
+  std::thread([&] {
+    SelfShortcut shortcut(name, kDesktopDirectoryFolder);
+    EXPECT_FALSE(fs::exists(lnk.path));
+    shortcut.Save();
+  }).join();
+  ExpectPointsAt(lnk, OwnExecutablePath());
+}
+
 TEST(SelfShortcut, OverwritesAnOlderFileOfTheSameName) {
   const std::string name = UniqueName("overwrite");
   DesktopFile lnk(name);
